@@ -1,0 +1,40 @@
+// Waiting a bounded time for a handle's socket to become readable.
+#include <poll.h>
+#include <sys/select.h>
+
+#include "socket_record.h"
+
+namespace {
+
+// select's set holds descriptors below FD_SETSIZE only; FD_SET past it writes
+// outside the set. Those few sockets wait with poll, for the same answers.
+UdpResult waitWithPoll(int descriptor, int32_t timeout) {
+    pollfd entry{descriptor, POLLIN, 0};
+    const int ready = poll(&entry, 1, timeout);
+    if (ready == -1 || (entry.revents & POLLNVAL) != 0) return UDP_ERROR_SYSTEM;
+    // select counts a pending socket error or hang-up as readable too.
+    return (entry.revents & (POLLIN | POLLERR | POLLHUP)) != 0 ? 0 : UDP_ERROR_TIMEOUT;
+}
+
+}  // namespace
+
+UdpResult udpRecvPoll(UdpSocket* handle, int32_t timeout) {
+    if (!tidelink::isUsable(handle)) return UDP_ERROR_INVALID_HANDLE;
+    // poll would read a negative time-out as "forever"; select refuses it.
+    // Refuse it here so both paths answer alike. A failed wait records no
+    // error number.
+    if (timeout < 0) return UDP_ERROR_SYSTEM;
+    const int descriptor = handle->socket;
+    if (descriptor >= FD_SETSIZE) return waitWithPoll(descriptor, timeout);
+
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(descriptor, &readable);
+    // In 64 bits: timeout * 1000 overflows 32 bits past about 35.8 minutes.
+    const int64_t micros = static_cast<int64_t>(timeout) * 1000;
+    timeval limit{};
+    limit.tv_sec = static_cast<time_t>(micros / 1000000);
+    limit.tv_usec = static_cast<suseconds_t>(micros % 1000000);
+    if (select(descriptor + 1, &readable, nullptr, nullptr, &limit) == -1) return UDP_ERROR_SYSTEM;
+    return FD_ISSET(descriptor, &readable) ? 0 : UDP_ERROR_TIMEOUT;
+}

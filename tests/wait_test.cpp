@@ -1,0 +1,135 @@
+// Waiting for a handle to become readable, with select below 1024 and poll above.
+#include <errno.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <thread>
+
+#include "loopback.h"
+
+using namespace tidelink_test;
+using std::chrono::milliseconds;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Timed {
+    int32_t result;
+    Clock::duration took;
+};
+
+Timed timedPoll(UdpSocket* h, int32_t timeout) {
+    const auto start = Clock::now();
+    const int32_t result = udpRecvPoll(h, timeout);
+    return {result, Clock::now() - start};
+}
+
+void sendByte(UdpSocket* from, UdpEndPoint to) {
+    const char byte = 'q';
+    ASSERT_EQ(udpSendTo(from, &byte, 1, to), 1) << errorText(from);
+}
+
+// Moves the handle's socket to a descriptor select's set cannot hold.
+bool moveAboveSetSize(UdpSocket* h) {
+    constexpr int kHigh = FD_SETSIZE + 476;
+    rlimit limit{};
+    getrlimit(RLIMIT_NOFILE, &limit);
+    if (limit.rlim_cur <= kHigh) {
+        if (limit.rlim_max <= kHigh) return false;
+        limit.rlim_cur = limit.rlim_max;
+        if (setrlimit(RLIMIT_NOFILE, &limit) != 0) return false;
+    }
+    if (dup2(h->socket, kHigh) != kHigh) return false;
+    close(h->socket);
+    h->socket = kHigh;
+    return true;
+}
+
+}  // namespace
+
+class Wait : public ::testing::TestWithParam<bool> {
+protected:
+    void SetUp() override {
+        receiverEnd = bindLoopback(receiver);
+        bindLoopback(sender);
+        if (GetParam() && !moveAboveSetSize(receiver)) GTEST_SKIP() << "no descriptor above 1024";
+    }
+    Handle receiver, sender;
+    UdpEndPoint receiverEnd{};
+};
+
+std::string descriptorName(const ::testing::TestParamInfo<bool>& param) {
+    return param.param ? "AboveSetSize" : "BelowSetSize";
+}
+
+INSTANTIATE_TEST_SUITE_P(Descriptor, Wait, ::testing::Values(false, true), descriptorName);
+
+TEST_P(Wait, QueuedDatagramAnswersAtOnce) {
+    sendByte(sender, receiverEnd);
+    ASSERT_EQ(udpRecvPoll(receiver, 2000), 0);  // delivery on loopback is not instant
+    const Timed t = timedPoll(receiver, 5000);
+    EXPECT_EQ(t.result, 0);
+    EXPECT_LT(t.took, milliseconds(1000));
+    char byte = 0;
+    UdpEndPoint source{};
+    EXPECT_EQ(udpRecvFrom(receiver, &byte, 1, &source), 1);
+    EXPECT_EQ(byte, 'q');
+}
+
+TEST_P(Wait, EmptyQueueTimesOutAfterAboutTheTimeout) {
+    const Timed t = timedPoll(receiver, 50);
+    EXPECT_EQ(t.result, UDP_ERROR_TIMEOUT);
+    EXPECT_GE(t.took, milliseconds(40));
+    EXPECT_LT(t.took, milliseconds(1000));
+}
+
+TEST_P(Wait, ZeroTimeoutAnswersAtOnce) {
+    const Timed t = timedPoll(receiver, 0);
+    EXPECT_EQ(t.result, UDP_ERROR_TIMEOUT);
+    EXPECT_LT(t.took, milliseconds(500));
+}
+
+TEST_P(Wait, DatagramArrivingMidWaitEndsIt) {
+    std::thread late([&] {
+        std::this_thread::sleep_for(milliseconds(100));
+        sendByte(sender, receiverEnd);
+    });
+    // The largest time-out: its microseconds overflow 32 bits, so a wait that
+    // works at all shows the product was not truncated into a refusal.
+    const Timed t = timedPoll(receiver, INT32_MAX);
+    late.join();
+    EXPECT_EQ(t.result, 0);
+    EXPECT_GE(t.took, milliseconds(50));
+    EXPECT_LT(t.took, milliseconds(5000));
+}
+
+TEST_P(Wait, LargeTimeoutsPastThirtyTwoBitMicrosecondsAreAccepted) {
+    sendByte(sender, receiverEnd);
+    for (int32_t timeout : {2147484, 4294968, INT32_MAX}) {
+        EXPECT_EQ(udpRecvPoll(receiver, timeout), 0) << timeout;
+    }
+}
+
+TEST_P(Wait, NegativeTimeoutIsRefusedWithoutWaitingOrStoringError) {
+    char byte = 0;
+    UdpEndPoint source{};
+    ASSERT_EQ(udpRecvFrom(receiver, &byte, 1, &source), UDP_ERROR_SYSTEM);
+    ASSERT_EQ(udpLastError(receiver), EAGAIN);
+    for (int32_t timeout : {-1, INT32_MIN}) {
+        const Timed t = timedPoll(receiver, timeout);
+        EXPECT_EQ(t.result, UDP_ERROR_SYSTEM);
+        EXPECT_LT(t.took, milliseconds(500));
+    }
+    EXPECT_EQ(udpLastError(receiver), EAGAIN) << "a failed wait stores nothing";
+}
+
+TEST(WaitLong, TwoSecondTimeoutWaitsTheFullTwoSeconds) {
+    Handle h;
+    bindLoopback(h);
+    const Timed t = timedPoll(h, 2000);
+    EXPECT_EQ(t.result, UDP_ERROR_TIMEOUT);
+    EXPECT_GE(t.took, milliseconds(1950));
+    EXPECT_LT(t.took, milliseconds(6000));
+}
