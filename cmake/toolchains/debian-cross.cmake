@@ -1,0 +1,24 @@
+# What both ARM toolchain files share: Debian's cross compilers for
+# TIDELINK_CROSS_TRIPLE, the target's tree under /usr/<triple>, and target
+# programs run under TIDELINK_CROSS_QEMU. The including file sets those two
+# and the code-generation flags.
+set(CMAKE_SYSTEM_NAME Linux)
+
+# Debian's cross packages keep the target's C library and headers here.
+set(TIDELINK_CROSS_ROOT /usr/${TIDELINK_CROSS_TRIPLE})
+
+set(CMAKE_C_COMPILER ${TIDELINK_CROSS_TRIPLE}-gcc)
+set(CMAKE_CXX_COMPILER ${TIDELINK_CROSS_TRIPLE}-g++)
+set(CMAKE_CXX_FLAGS_INIT "${CMAKE_C_FLAGS_INIT}")
+
+# Libraries, headers and packages come from the target's tree only (and from
+# any root a consumer adds with -DCMAKE_FIND_ROOT_PATH); programs from the host.
+list(APPEND CMAKE_FIND_ROOT_PATH ${TIDELINK_CROSS_ROOT})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+# CTest and test discovery run every target program through this; -L makes
+# qemu find the target's dynamic loader and libraries.
+set(CMAKE_CROSSCOMPILING_EMULATOR ${TIDELINK_CROSS_QEMU} -L ${TIDELINK_CROSS_ROOT})
