@@ -1,11 +1,10 @@
 // Waiting for a handle to become readable, with select below 1024 and poll above.
 #include <errno.h>
-#include <sys/resource.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <thread>
 
+#include "descriptor_above_set.h"
 #include "loopback.h"
 
 using namespace tidelink_test;
@@ -29,22 +28,6 @@ Timed timedPoll(UdpSocket* h, int32_t timeout) {
 void sendByte(UdpSocket* from, UdpEndPoint to) {
     const char byte = 'q';
     ASSERT_EQ(udpSendTo(from, &byte, 1, to), 1) << errorText(from);
-}
-
-// Moves the handle's socket to a descriptor select's set cannot hold.
-bool moveAboveSetSize(UdpSocket* h) {
-    constexpr int kHigh = FD_SETSIZE + 476;
-    rlimit limit{};
-    getrlimit(RLIMIT_NOFILE, &limit);
-    if (limit.rlim_cur <= kHigh) {
-        if (limit.rlim_max <= kHigh) return false;
-        limit.rlim_cur = limit.rlim_max;
-        if (setrlimit(RLIMIT_NOFILE, &limit) != 0) return false;
-    }
-    if (dup2(h->socket, kHigh) != kHigh) return false;
-    close(h->socket);
-    h->socket = kHigh;
-    return true;
 }
 
 }  // namespace
