@@ -1,5 +1,6 @@
 // Waiting for a handle to become readable, with select below 1024 and poll above.
 #include <errno.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <thread>
@@ -106,6 +107,16 @@ TEST_P(Wait, NegativeTimeoutIsRefusedWithoutWaitingOrStoringError) {
         EXPECT_LT(t.took, milliseconds(500));
     }
     EXPECT_EQ(udpLastError(receiver), EAGAIN) << "a failed wait stores nothing";
+}
+
+// A descriptor closed behind the library's back: the wait fails as a failed
+// select does (EBADF), and poll's POLLNVAL answers the same above the set.
+TEST_P(Wait, DescriptorClosedUnderTheHandleFailsWithoutStoringError) {
+    ASSERT_EQ(close(receiver.socket->socket), 0);
+    const Timed t = timedPoll(receiver, 1000);
+    EXPECT_EQ(t.result, UDP_ERROR_SYSTEM) << "a time-out here would hide the dead descriptor";
+    EXPECT_LT(t.took, milliseconds(500));
+    EXPECT_EQ(udpLastError(receiver), 0) << "a failed wait stores no error number";
 }
 
 TEST(WaitLong, TwoSecondTimeoutWaitsTheFullTwoSeconds) {
