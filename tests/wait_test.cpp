@@ -1,11 +1,11 @@
 // Waiting for a handle to become readable, with select below 1024 and poll above.
 #include <errno.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <thread>
 
+#include "descriptor_above_set.h"
 #include "loopback.h"
 
 using namespace tidelink_test;
@@ -29,22 +29,6 @@ Timed timedPoll(UdpSocket* h, int32_t timeout) {
 void sendByte(UdpSocket* from, UdpEndPoint to) {
     const char byte = 'q';
     ASSERT_EQ(udpSendTo(from, &byte, 1, to), 1) << errorText(from);
-}
-
-// Moves the handle's socket to a descriptor select's set cannot hold.
-bool moveAboveSetSize(UdpSocket* h) {
-    constexpr int kHigh = FD_SETSIZE + 476;
-    rlimit limit{};
-    getrlimit(RLIMIT_NOFILE, &limit);
-    if (limit.rlim_cur <= kHigh) {
-        if (limit.rlim_max <= kHigh) return false;
-        limit.rlim_cur = limit.rlim_max;
-        if (setrlimit(RLIMIT_NOFILE, &limit) != 0) return false;
-    }
-    if (dup2(h->socket, kHigh) != kHigh) return false;
-    close(h->socket);
-    h->socket = kHigh;
-    return true;
 }
 
 }  // namespace
@@ -123,6 +107,16 @@ TEST_P(Wait, NegativeTimeoutIsRefusedWithoutWaitingOrStoringError) {
         EXPECT_LT(t.took, milliseconds(500));
     }
     EXPECT_EQ(udpLastError(receiver), EAGAIN) << "a failed wait stores nothing";
+}
+
+// A descriptor closed behind the library's back: the wait fails as a failed
+// select does (EBADF), and poll's POLLNVAL answers the same above the set.
+TEST_P(Wait, DescriptorClosedUnderTheHandleFailsWithoutStoringError) {
+    ASSERT_EQ(close(receiver.socket->socket), 0);
+    const Timed t = timedPoll(receiver, 1000);
+    EXPECT_EQ(t.result, UDP_ERROR_SYSTEM) << "a time-out here would hide the dead descriptor";
+    EXPECT_LT(t.took, milliseconds(500));
+    EXPECT_EQ(udpLastError(receiver), 0) << "a failed wait stores no error number";
 }
 
 TEST(WaitLong, TwoSecondTimeoutWaitsTheFullTwoSeconds) {
