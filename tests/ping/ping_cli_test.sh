@@ -18,6 +18,19 @@ run() {  # run NAME ARGS...: stdout and stderr to files, exit code in $status
     status=$?
 }
 
+# Starts a responder with the given arguments and sets $port from what it says.
+start_responder() {
+    "${ping[@]}" --echo 0 "$@" >"$scratch/echo.out" 2>"$scratch/echo.err" &
+    responder=$!
+    port=
+    for _ in $(seq 300); do
+        port=$(sed -n 's/^tidelink-ping: echoing on 0\.0\.0\.0:\([0-9]*\)$/\1/p' "$scratch/echo.out")
+        [ -n "$port" ] && return
+        sleep 0.1
+    done
+    fail "responder never said its port"
+}
+
 case $case_name in
 default)
     run default
@@ -28,14 +41,7 @@ default)
     ! grep -q $'\r' "$scratch/default.out" || fail "progress line written to a file"
     ;;
 two-processes)
-    "${ping[@]}" --echo 0 --count 300 >"$scratch/echo.out" 2>"$scratch/echo.err" &
-    responder=$!
-    for _ in $(seq 100); do
-        port=$(sed -n 's/^tidelink-ping: echoing on 0\.0\.0\.0:\([0-9]*\)$/\1/p' "$scratch/echo.out")
-        [ -n "$port" ] && break
-        sleep 0.1
-    done
-    [ -n "$port" ] || fail "responder never said its port"
+    start_responder --count 300
     for size in 0 1200 65507; do
         run "ping-$size" "127.0.0.1:$port" --count 100 --size "$size" --interval 1
         [ "$status" -eq 0 ] || fail "pinger answered $status for size $size"
@@ -45,11 +51,7 @@ two-processes)
     ;;
 unanswered)
     # Nothing listens on the port of a socket that was just closed by this responder.
-    "${ping[@]}" --echo 0 --count 1 >"$scratch/echo.out" 2>&1 &
-    responder=$!
-    sleep 0.5
-    port=$(sed -n 's/^tidelink-ping: echoing on 0\.0\.0\.0:\([0-9]*\)$/\1/p' "$scratch/echo.out")
-    [ -n "$port" ] || fail "responder never said its port"
+    start_responder --count 1
     run first "127.0.0.1:$port" --count 1
     wait "$responder"
     run lost "127.0.0.1:$port" --count 3 --timeout 50
