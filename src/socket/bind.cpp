@@ -19,14 +19,20 @@ UdpResult udpBind(UdpSocket* handle, UdpEndPoint endpoint) {
 
     const sockaddr_in local = tidelink::toSockaddr(endpoint);
     if (bind(descriptor, reinterpret_cast<const sockaddr*>(&local), sizeof local) == -1) {
-        return tidelink::fail(handle, errno);
+        return tidelink::recordError(handle, errno);
     }
     // Each step's effect stays when a later one fails: the socket is then
     // bound but possibly still blocking, and boundEndPoint stays unset.
-    if (setBufferSize(descriptor, SO_RCVBUF, handle->receiveBufferSize) == -1) return tidelink::fail(handle, errno);
-    if (setBufferSize(descriptor, SO_SNDBUF, handle->sendBufferSize) == -1) return tidelink::fail(handle, errno);
+    if (setBufferSize(descriptor, SO_RCVBUF, handle->receiveBufferSize) == -1) {
+        return tidelink::recordError(handle, errno);
+    }
+    if (setBufferSize(descriptor, SO_SNDBUF, handle->sendBufferSize) == -1) {
+        return tidelink::recordError(handle, errno);
+    }
     int nonBlocking = 1;
-    if (ioctl(descriptor, FIONBIO, &nonBlocking) == -1) return tidelink::fail(handle, errno);
+    if (ioctl(descriptor, FIONBIO, &nonBlocking) == -1) {
+        return tidelink::recordError(handle, errno);
+    }
 
     // The system's answer names the port it chose for port 0. A failed query
     // does not undo the bind; boundEndPoint then stays zero.

@@ -22,9 +22,10 @@ inline bool isUsable(const UdpSocket* handle) {
     return handle != nullptr && handle->socket != -1;
 }
 
-// Records a failed call's error number on the handle; callers pass errno
-// straight from the failed call, before anything else can overwrite it.
-inline UdpResult fail(UdpSocket* handle, int error) {
+// Stores a failed call's error number on the handle and answers the result
+// that says so; callers pass errno straight from the failed call, before
+// anything else can overwrite it.
+inline UdpResult recordError(UdpSocket* handle, int error) {
     handle->lastError = error;
     return UDP_ERROR_SYSTEM;
 }

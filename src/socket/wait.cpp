@@ -30,11 +30,9 @@ UdpResult udpRecvPoll(UdpSocket* handle, int32_t timeout) {
     fd_set readable;
     FD_ZERO(&readable);
     FD_SET(descriptor, &readable);
-    // In 64 bits: timeout * 1000 overflows 32 bits past about 35.8 minutes.
-    const int64_t micros = static_cast<int64_t>(timeout) * 1000;
     timeval limit{};
-    limit.tv_sec = static_cast<time_t>(micros / 1000000);
-    limit.tv_usec = static_cast<suseconds_t>(micros % 1000000);
+    limit.tv_sec = timeout / 1000;
+    limit.tv_usec = (timeout % 1000) * 1000;
     if (select(descriptor + 1, &readable, nullptr, nullptr, &limit) == -1) return UDP_ERROR_SYSTEM;
     return FD_ISSET(descriptor, &readable) ? 0 : UDP_ERROR_TIMEOUT;
 }
