@@ -3,7 +3,7 @@
 #   cmake -DREADELF=... -DLIBRARY=... -DCHECK=<name> [-D...] -P check_elf.cmake
 # Checks: exports (EXPORTS_FILE), soname (SONAME), needed, textrel, stack,
 # pagealign (PAGE_SIZE), machine (ELF_CLASS, ELF_MACHINE), armeabi-v7a (OBJECTS).
-cmake_minimum_required(VERSION 3.22)
+cmake_minimum_required(VERSION 3.25)
 
 foreach(required READELF LIBRARY CHECK)
     if(NOT DEFINED ${required})
