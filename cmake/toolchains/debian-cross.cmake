@@ -1,14 +1,25 @@
-# What both ARM toolchain files share: Debian's cross compilers for
-# TIDELINK_CROSS_TRIPLE, the target's tree under /usr/<triple>, and target
-# programs run under TIDELINK_CROSS_QEMU. The including file sets those two
-# and the code-generation flags.
+# What the ARM toolchain files share: Debian's cross compilers for
+# TIDELINK_CROSS_TRIPLE (or, with TIDELINK_CROSS_CLANG, clang 14 and lld
+# targeting it, on the same gcc cross tree), the target's tree under
+# /usr/<triple>, and target programs run under TIDELINK_CROSS_QEMU. The
+# including file sets those and the code-generation flags.
 set(CMAKE_SYSTEM_NAME Linux)
 
 # Debian's cross packages keep the target's C library and headers here.
 set(TIDELINK_CROSS_ROOT /usr/${TIDELINK_CROSS_TRIPLE})
 
-set(CMAKE_C_COMPILER ${TIDELINK_CROSS_TRIPLE}-gcc)
-set(CMAKE_CXX_COMPILER ${TIDELINK_CROSS_TRIPLE}-g++)
+if(TIDELINK_CROSS_CLANG)
+    # clang finds the gcc cross toolchain's start-up files, libstdc++ and C
+    # library for the triple by itself.
+    set(CMAKE_C_COMPILER clang-14)
+    set(CMAKE_CXX_COMPILER clang++-14)
+    set(CMAKE_C_COMPILER_TARGET ${TIDELINK_CROSS_TRIPLE})
+    set(CMAKE_CXX_COMPILER_TARGET ${TIDELINK_CROSS_TRIPLE})
+    include(${CMAKE_CURRENT_LIST_DIR}/lld.cmake)
+else()
+    set(CMAKE_C_COMPILER ${TIDELINK_CROSS_TRIPLE}-gcc)
+    set(CMAKE_CXX_COMPILER ${TIDELINK_CROSS_TRIPLE}-g++)
+endif()
 set(CMAKE_CXX_FLAGS_INIT "${CMAKE_C_FLAGS_INIT}")
 
 # Libraries, headers and packages come from the target's tree only (and from
