@@ -1,22 +1,17 @@
 // libFuzzer target: each input becomes a sequence of calls of all eleven
 // exports over a few handles on 127.0.0.1, each answer checked as it comes.
-#include <dirent.h>
 #include <errno.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <string.h>
-#include <sys/resource.h>
 #include <sys/select.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <algorithm>
 #include <memory>
 
-#include "session.h"
-#include "socket/socket_record.h"
+#include "model.h"
 
 using namespace tidelink_fuzz;
 
@@ -24,8 +19,6 @@ namespace {
 
 constexpr int32_t kLargestDatagram = 65507;  // 65535 less the IPv4 and UDP headers
 constexpr size_t kReceiveCapacity = 65536;   // holds any datagram
-constexpr size_t kGuard = 64;
-constexpr uint8_t kGuardByte = 0xA5;
 // Kept far below the 32 KB receive buffer, so the kernel has no cause to
 // drop what this input sends to its own handles.
 constexpr size_t kQueueLimit = 4;
@@ -35,22 +28,12 @@ constexpr size_t kQueuedBytesLimit = 8192;
 constexpr int32_t kInFlightWait = 20;
 constexpr int kMaxCalls = 256;
 
-bool highDescriptors = false;  // whether RLIMIT_NOFILE lets a socket move past FD_SETSIZE
-
-int openDescriptors() {
-    DIR* dir = opendir("/proc/self/fd");
-    if (dir == nullptr) return -1;
-    int count = 0;
-    while (readdir(dir) != nullptr) ++count;
-    closedir(dir);
-    return count;
-}
 
 uint16_t localPort(const Slot& slot) {
     if (slot.handle == nullptr) return 0;
     sockaddr_in local{};
     socklen_t length = sizeof local;
-    if (getsockname(slot.handle->socket, reinterpret_cast<sockaddr*>(&local), &length) != 0) return 0;
+    if (getsockname(tidelink_test::descriptorOf(slot.handle), reinterpret_cast<sockaddr*>(&local), &length) != 0) return 0;
     return ntohs(local.sin_port);
 }
 
@@ -119,7 +102,7 @@ void callCreate(Slot& slot) {
     if (slot.handle != nullptr) return;
     slot = Slot{};
     slot.handle = udpCreate();
-    expect(slot.handle != nullptr, "udpCreate answered null with descriptors to spare");
+    require(slot.handle != nullptr, "udpCreate answered null with descriptors to spare");
     expectEqual(udpLastError(slot.handle), 0, "a fresh handle's error number");
 }
 
@@ -142,13 +125,13 @@ void callBind(FuzzedDataProvider& in, Session& s, Slot& slot) {
     if (portTaken) return expectFailure(slot, result, EADDRINUSE);
     if (result != 0) {
         // Another process may have taken a port this input let go of.
-        expect(requested.port != 0, "binding a port of the system's choice failed");
+        require(requested.port != 0, "binding a port of the system's choice failed");
         return expectFailure(slot, result, EADDRINUSE);
     }
     UdpEndPoint bound{};
     expectEqual(udpGetEndPoint(slot.handle, &bound), 0, "udpGetEndPoint after bind");
     expectEqual(bound.address, requested.address, "bound address");
-    expect(requested.port == 0 ? bound.port != 0 : bound.port == requested.port, "bound port");
+    require(requested.port == 0 ? bound.port != 0 : bound.port == requested.port, "bound port");
     expectEqual(bound.reserved, 0, "bound endpoint's reserved bytes");
     slot.bound = bound;
     slot.nonBlocking = true;
@@ -160,12 +143,12 @@ void callGetEndPoint(FuzzedDataProvider& in, Slot& slot) {
     const int32_t result = udpGetEndPoint(slot.handle, out.get());
     if (slot.handle == nullptr) {
         expectEqual(result, UDP_ERROR_INVALID_HANDLE, "udpGetEndPoint on null");
-        expect(out->address == 0 && out->port == 0, "address and port cleared for null");
+        require(out->address == 0 && out->port == 0, "address and port cleared for null");
         expectEqual(out->reserved, reserved, "reserved bytes kept for null");
         return;
     }
     expectEqual(result, 0, "udpGetEndPoint");
-    expect(sameEndPoint(*out, slot.bound), "the endpoint that bind reported, all 8 bytes");
+    require(sameEndPoint(*out, slot.bound), "the endpoint that bind reported, all 8 bytes");
 }
 
 void callLastError(Slot& slot) {
@@ -199,7 +182,7 @@ void callSendTo(FuzzedDataProvider& in, Session& s, Slot& slot) {
     if (tooLong || noPort) {
         // With both faults the kernel names whichever it checks first.
         const int32_t stored = udpLastError(slot.handle);
-        expect((tooLong && stored == EMSGSIZE) || (noPort && stored == EINVAL), "error number of a refused send");
+        require((tooLong && stored == EMSGSIZE) || (noPort && stored == EINVAL), "error number of a refused send");
         return expectFailure(slot, result, stored);
     }
     expectEqual(result, length, "bytes sent");
@@ -223,24 +206,22 @@ void callRecvFrom(FuzzedDataProvider& in, Slot& slot) {
     if (slot.handle != nullptr && !slot.nonBlocking && !slot.readable) return;
 
     const size_t capacity = size < 0 ? 0 : std::min(static_cast<size_t>(size), kReceiveCapacity);
-    std::vector<uint8_t> buffer(capacity + kGuard, kGuardByte);
+    tidelink_test::GuardedBuffer buffer(capacity);
     const auto sender = scribbledEndPoint(in);
     const UdpEndPoint before = *sender;
     const int32_t result = udpRecvFrom(slot.handle, buffer.data(), size, sender.get());
 
     // The kernel writes the buffer, out of ASan's sight: past the datagram,
     // every byte must still be the guard.
-    expect(result <= static_cast<int64_t>(capacity), "more bytes than the size allows");
+    require(result <= static_cast<int64_t>(capacity), "more bytes than the size allows");
     const size_t written = result > 0 ? static_cast<size_t>(result) : 0;
-    expect(std::all_of(buffer.begin() + static_cast<ptrdiff_t>(written), buffer.end(),
-                            [](uint8_t b) { return b == kGuardByte; }),
-                "bytes written past the datagram");
-    if (result < 0) expect(sameEndPoint(*sender, before), "sender written by a failed receive");
+    require(buffer.untouchedFrom(written), "bytes written past the datagram");
+    if (result < 0) require(sameEndPoint(*sender, before), "sender written by a failed receive");
 
     if (slot.handle == nullptr) return expectEqual(result, UDP_ERROR_INVALID_HANDLE, "udpRecvFrom on null");
     if (size < 0) return expectFailure(slot, result, EINVAL);
     if (result == UDP_ERROR_SYSTEM) {
-        expect(!slot.readable, "nothing to receive after a wait answered readable");
+        require(!slot.readable, "nothing to receive after a wait answered readable");
         return expectFailure(slot, result, EAGAIN);
     }
     slot.readable = false;
@@ -248,9 +229,9 @@ void callRecvFrom(FuzzedDataProvider& in, Slot& slot) {
     // land in either order.
     const auto sent = std::find_if(slot.queued.begin(), slot.queued.end(), [&](const Datagram& d) {
         return std::min(d.bytes.size(), capacity) == written &&
-               std::equal(d.bytes.begin(), d.bytes.begin() + static_cast<ptrdiff_t>(written), buffer.begin());
+               std::equal(d.bytes.begin(), d.bytes.begin() + static_cast<ptrdiff_t>(written), buffer.data());
     });
-    expect(sent != slot.queued.end(), "received bytes that no handle sent here");
+    require(sent != slot.queued.end(), "received bytes that no handle sent here");
     expectEqual(sender->address, kLoopback, "sender address");
     expectEqual(sender->port, sent->senderPort, "sender port");
     expectEqual(sender->reserved, before.reserved, "sender's reserved bytes");
@@ -279,54 +260,42 @@ void callRecvPoll(FuzzedDataProvider& in, Slot& slot) {
     expectEqual(udpLastError(slot.handle), slot.lastError, "error number stored by a wait");
     if (timeout < 0) return expectEqual(result, UDP_ERROR_SYSTEM, "negative time-out");
     if (slot.readable) return expectEqual(result, 0, "a readable socket stopped being readable");
-    expect(result == 0 || result == UDP_ERROR_TIMEOUT, "udpRecvPoll result");
+    require(result == 0 || result == UDP_ERROR_TIMEOUT, "udpRecvPoll result");
     if (result == 0) {
-        expect(!slot.queued.empty(), "readable with nothing sent to it");
+        require(!slot.queued.empty(), "readable with nothing sent to it");
         slot.readable = true;
     }
 }
 
 // A host with many files open hands the library descriptors past FD_SETSIZE.
 void callMoveAboveSetSize(Slot& slot) {
-    if (!highDescriptors || slot.handle == nullptr || slot.handle->socket >= FD_SETSIZE) return;
-    const int high = fcntl(slot.handle->socket, F_DUPFD, FD_SETSIZE);
-    if (high == -1) return;
-    close(slot.handle->socket);
-    slot.handle->socket = high;
+    if (slot.handle == nullptr || tidelink_test::descriptorOf(slot.handle) >= FD_SETSIZE) return;
+    tidelink_test::moveAboveSetSize(slot.handle);
 }
 
 void callPlatform() {
     static const char* const name = udpPlatform();
-    expect(udpPlatform() == name && strcmp(name, "android") == 0, "one constant platform name");
+    require(udpPlatform() == name && strcmp(name, "android") == 0, "one constant platform name");
 }
 
 void callErrorString(FuzzedDataProvider& in) {
     const char* text = udpPlatformErrorString(in.ConsumeIntegral<int32_t>());
-    expect(text != nullptr && text[0] != '\0', "an error text for any number");
+    require(text != nullptr && text[0] != '\0', "an error text for any number");
 }
 
 void callClock() {
     static uint32_t last = udpGetHighPrecisionTime();
     const uint32_t now = udpGetHighPrecisionTime();
     // Modulo 2^32 on purpose: the count wraps, and only the difference counts.
-    expect(now - last < 0x80000000u, "the clock went backwards");
+    require(now - last < 0x80000000u, "the clock went backwards");
     last = now;
 }
 
 }  // namespace
 
-extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    rlimit limit{};
-    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_max > FD_SETSIZE + kSlots) {
-        limit.rlim_cur = std::max<rlim_t>(limit.rlim_cur, FD_SETSIZE + kSlots + 1);
-        highDescriptors = setrlimit(RLIMIT_NOFILE, &limit) == 0;
-    }
-    return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider in(data, size);
-    const int descriptorsBefore = openDescriptors();
+    const int descriptorsBefore = tidelink_test::openDescriptorCount();
     Session s;
     for (int call = 0; call < kMaxCalls && in.remaining_bytes() > 0; ++call) {
         Slot& slot = s.slots[in.ConsumeIntegralInRange<size_t>(0, kSlots - 1)];
@@ -346,6 +315,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
     }
     for (Slot& slot : s.slots) callClose(s, slot);
-    expectEqual(openDescriptors(), descriptorsBefore, "descriptors left open");
+    expectEqual(tidelink_test::openDescriptorCount(), descriptorsBefore, "descriptors left open");
     return 0;
 }

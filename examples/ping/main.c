@@ -1,7 +1,7 @@
 /* tidelink-ping: a host that drives the library end to end, as an
  * engineer evaluating it would first run it. */
 #include "options.h"
-#include "session.h"
+#include "roles.h"
 
 #define LOOPBACK 0x7F000001u /* 127.0.0.1 */
 

@@ -7,7 +7,7 @@
 #include <time.h>
 #include <unistd.h>
 
-#include "session.h"
+#include "roles.h"
 #include "stats.h"
 
 #define PROGRESS_EVERY_MS 200

@@ -2,7 +2,7 @@
 #include <errno.h>
 #include <stdio.h>
 
-#include "session.h"
+#include "roles.h"
 
 #define MAX_DATAGRAM 65536
 

@@ -10,11 +10,11 @@
 #include <deque>
 #include <vector>
 
-#include "tidelink.h"
+#include "support.h"
 
 namespace tidelink_fuzz {
 
-constexpr uint32_t kLoopback = 0x7F000001;  // 127.0.0.1: every destination
+using tidelink_test::kLoopback;  // every destination
 constexpr size_t kSlots = 4;
 
 // A datagram this input sent to one of its own handles and has not received.
@@ -45,10 +45,6 @@ inline void expectEqual(long long got, long long expected, const char* what) {
     abort();
 }
 
-inline void expect(bool holds, const char* what) {
-    if (holds) return;
-    fprintf(stderr, "tidelink_fuzz: %s\n", what);
-    abort();
-}
+using tidelink_test::require;
 
 }  // namespace tidelink_fuzz

@@ -1,6 +1,6 @@
 /* The two roles of tidelink-ping and what they share. */
-#ifndef TIDELINK_PING_SESSION_H
-#define TIDELINK_PING_SESSION_H
+#ifndef TIDELINK_PING_ROLES_H
+#define TIDELINK_PING_ROLES_H
 
 #include "options.h"
 #include "tidelink.h"
