@@ -5,8 +5,8 @@
 #include <thread>
 #include <vector>
 
-#include "loopback.h"
 #include "numbered_datagram.h"
+#include "support.h"
 
 using namespace tidelink_test;
 

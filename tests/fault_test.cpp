@@ -13,19 +13,12 @@
 #include <thread>
 #include <vector>
 
-#include "loopback.h"
 #include "numbered_datagram.h"
+#include "support.h"
 
 using namespace tidelink_test;
 
 namespace {
-
-// Death-test children report through stderr and their exit status.
-void require(bool holds, const char* what) {
-    if (holds) return;
-    fprintf(stderr, "%s\n", what);
-    _exit(1);
-}
 
 // Below `limit` only: Valgrind keeps descriptors of its own above the limit it shows.
 int highestOpenDescriptor(rlim_t limit) {
@@ -45,20 +38,6 @@ int openDescriptorsBelow(int ceiling) {
     int open = 0;
     for (int fd = 0; fd < ceiling; ++fd) open += fcntl(fd, F_GETFD) != -1;
     return open;
-}
-
-// Sends one numbered datagram from one handle to the other and checks it arrives whole.
-bool exchanges(UdpSocket* from, UdpSocket* to, uint32_t sequence) {
-    UdpEndPoint destination{};
-    if (udpGetEndPoint(to, &destination) != 0) return false;
-    const std::vector<uint8_t> sent = numberedDatagram(sequence);
-    const auto length = static_cast<int32_t>(sent.size());
-    if (udpSendTo(from, sent.data(), length, destination) != length) return false;
-    if (udpRecvPoll(to, 2000) != 0) return false;
-    std::vector<uint8_t> buffer(kLargestNumbered);
-    UdpEndPoint source{};
-    const int32_t count = udpRecvFrom(to, buffer.data(), static_cast<int32_t>(buffer.size()), &source);
-    return count >= 0 && isNumbered(sequence, buffer.data(), static_cast<size_t>(count));
 }
 
 // Runs in a child: lowering RLIMIT_NOFILE binds the whole process.
@@ -104,34 +83,26 @@ TEST(Fault, ExhaustedDescriptorsAnswerNullLeakNothingAndRecover) {
 
 TEST(Fault, DatagramLargerThanTheBufferLosesOnlyItsTail) {
     Handle sender, receiver;
-    bindLoopback(sender);
+    const UdpEndPoint from = bindLoopback(sender);
     const UdpEndPoint to = bindLoopback(receiver);
     std::vector<uint8_t> largest(65507);
     for (size_t i = 0; i < largest.size(); ++i) largest[i] = static_cast<uint8_t>(mix(static_cast<uint32_t>(i)));
-    constexpr uint8_t kGuard = 0xEE;
 
     for (int32_t size : {1472, 1, 0}) {
         SCOPED_TRACE(size);
         ASSERT_EQ(udpSendTo(sender, largest.data(), 65507, to), 65507) << errorText(sender);
         ASSERT_EQ(udpRecvPoll(receiver, 2000), 0);
 
-        std::vector<uint8_t> buffer(static_cast<size_t>(size) + 64, kGuard);
+        GuardedBuffer buffer(static_cast<size_t>(size));
         UdpEndPoint source{};
         ASSERT_EQ(udpRecvFrom(receiver, buffer.data(), size, &source), size) << errorText(receiver);
-        EXPECT_TRUE(std::equal(buffer.begin(), buffer.begin() + size, largest.begin()));
-        EXPECT_TRUE(std::all_of(buffer.begin() + size, buffer.end(), [](uint8_t b) { return b == kGuard; }))
-            << "written past the size";
+        EXPECT_TRUE(std::equal(buffer.data(), buffer.data() + size, largest.begin()));
+        EXPECT_TRUE(buffer.untouchedFrom(static_cast<size_t>(size))) << "written past the size";
 
         // Sent only now: the largest datagram alone fills the 32 KB receive
         // buffer, and the kernel drops what comes while it sits there.
-        const std::vector<uint8_t> next = numberedDatagram(static_cast<uint32_t>(size));
-        const auto nextLength = static_cast<int32_t>(next.size());
-        ASSERT_EQ(udpSendTo(sender, next.data(), nextLength, to), nextLength) << errorText(sender);
-        ASSERT_EQ(udpRecvPoll(receiver, 2000), 0);
-        std::vector<uint8_t> whole(kLargestNumbered);
-        const int32_t count = udpRecvFrom(receiver, whole.data(), static_cast<int32_t>(whole.size()), &source);
-        ASSERT_GE(count, 0) << errorText(receiver);
-        EXPECT_TRUE(isNumbered(static_cast<uint32_t>(size), whole.data(), static_cast<size_t>(count)))
+        ASSERT_TRUE(sendNumbered(sender, to, static_cast<uint32_t>(size))) << errorText(sender);
+        EXPECT_TRUE(receivesNumbered(receiver, static_cast<uint32_t>(size), from.port))
             << "the next receive brings the next datagram, whole, not the rest of the truncated one";
     }
 }
@@ -145,7 +116,7 @@ TEST(Fault, ClosesInterleavedWithSendsOnOtherHandles) {
     Handle a, b;
     bindLoopback(a);
     bindLoopback(b);
-    const int descriptorA = a.socket->socket, descriptorB = b.socket->socket;
+    const int descriptorA = descriptorOf(a), descriptorB = descriptorOf(b);
 
     std::atomic<bool> pairDone{false};
     std::atomic<uint32_t> churnFailures{0}, churned{0};

@@ -1,41 +1,32 @@
 // Creating, binding, querying and closing handles.
-#include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <stdlib.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "loopback.h"
+#include "support.h"
 
 using namespace tidelink_test;
 
 namespace {
 
-int openDescriptorCount() {
-    DIR* dir = opendir("/proc/self/fd");
-    int count = 0;
-    while (readdir(dir) != nullptr) ++count;
-    closedir(dir);
-    return count;
-}
-
 int socketOption(UdpSocket* handle, int option) {
     int value = 0;
     socklen_t length = sizeof value;
-    EXPECT_EQ(getsockopt(handle->socket, SOL_SOCKET, option, &value, &length), 0);
+    EXPECT_EQ(getsockopt(descriptorOf(handle), SOL_SOCKET, option, &value, &length), 0);
     return value;
 }
 
 bool isNonBlocking(UdpSocket* handle) {
-    return (fcntl(handle->socket, F_GETFL) & O_NONBLOCK) != 0;
+    return (fcntl(descriptorOf(handle), F_GETFL) & O_NONBLOCK) != 0;
 }
 
 }  // namespace
 
 TEST(Lifecycle, FreshHandleHasNoErrorAndZeroEndpoint) {
     Handle h;
-    ASSERT_NE(h.socket, nullptr);
+    ASSERT_NE(h.get(), nullptr);
     EXPECT_EQ(udpLastError(h), 0);
     UdpEndPoint out = endpoint(0xDEADBEEF, 4242);
     out.reserved = 0xBEEF;
@@ -105,39 +96,40 @@ TEST(Lifecycle, PortInUseIsRefusedAndHandleStaysOpen) {
     EXPECT_EQ(udpBind(h, endpoint(kLoopback, 0)), 0) << "the handle is still usable";
 }
 
-TEST(Lifecycle, NullHandleIsRefusedByEveryCall) {
+namespace {
+
+// Every call but udpLastError refuses a null handle and a record without a
+// socket alike, and changes nothing but the zeroed output of udpGetEndPoint.
+void expectRefusedByEveryCall(UdpSocket* h) {
+    char byte = 0;
     UdpEndPoint out = endpoint(0x01020304, 99);
-    EXPECT_EQ(udpGetEndPoint(nullptr, &out), UDP_ERROR_INVALID_HANDLE);
+    EXPECT_EQ(udpGetEndPoint(h, &out), UDP_ERROR_INVALID_HANDLE);
     EXPECT_EQ(out.address, 0u);
     EXPECT_EQ(out.port, 0u);
-    EXPECT_EQ(udpLastError(nullptr), -1);
-    EXPECT_EQ(udpBind(nullptr, endpoint(kLoopback, 0)), UDP_ERROR_INVALID_HANDLE);
-    EXPECT_EQ(udpClose(nullptr), UDP_ERROR_INVALID_HANDLE);
-    char byte = 0;
-    EXPECT_EQ(udpSendTo(nullptr, &byte, 1, endpoint(kLoopback, 9)), UDP_ERROR_INVALID_HANDLE);
+    EXPECT_EQ(udpBind(h, endpoint(kLoopback, 0)), UDP_ERROR_INVALID_HANDLE);
+    EXPECT_EQ(udpSendTo(h, &byte, 1, endpoint(kLoopback, 9)), UDP_ERROR_INVALID_HANDLE);
     UdpEndPoint sender = endpoint(7, 7);
-    EXPECT_EQ(udpRecvFrom(nullptr, &byte, 1, &sender), UDP_ERROR_INVALID_HANDLE);
+    EXPECT_EQ(udpRecvFrom(h, &byte, 1, &sender), UDP_ERROR_INVALID_HANDLE);
     EXPECT_EQ(sender.address, 7u);
-    EXPECT_EQ(udpRecvPoll(nullptr, 0), UDP_ERROR_INVALID_HANDLE);
+    EXPECT_EQ(udpRecvPoll(h, 0), UDP_ERROR_INVALID_HANDLE);
+    EXPECT_EQ(udpClose(h), UDP_ERROR_INVALID_HANDLE) << "nothing is freed";
+}
+
+}  // namespace
+
+TEST(Lifecycle, NullHandleIsRefusedByEveryCall) {
+    expectRefusedByEveryCall(nullptr);
+    EXPECT_EQ(udpLastError(nullptr), -1);
 }
 
 TEST(Lifecycle, RecordWithoutSocketIsRefusedButKeepsItsError) {
     Handle h;
-    ASSERT_EQ(close(h.socket->socket), 0);
-    h.socket->socket = -1;
-    h.socket->lastError = EAGAIN;
-    char byte = 0;
-    UdpEndPoint out = endpoint(5, 5);
-    EXPECT_EQ(udpBind(h, endpoint(kLoopback, 0)), UDP_ERROR_INVALID_HANDLE);
-    EXPECT_EQ(udpGetEndPoint(h, &out), UDP_ERROR_INVALID_HANDLE);
-    EXPECT_EQ(out.port, 0u);
-    EXPECT_EQ(udpSendTo(h, &byte, 1, endpoint(kLoopback, 9)), UDP_ERROR_INVALID_HANDLE);
-    EXPECT_EQ(udpRecvFrom(h, &byte, 1, &out), UDP_ERROR_INVALID_HANDLE);
-    EXPECT_EQ(udpRecvPoll(h, 0), UDP_ERROR_INVALID_HANDLE);
+    ASSERT_EQ(close(descriptorOf(h)), 0);
+    descriptorOf(h) = -1;
+    h.get()->lastError = EAGAIN;
+    expectRefusedByEveryCall(h);
     EXPECT_EQ(udpLastError(h), EAGAIN) << "only a null handle answers -1";
-    EXPECT_EQ(udpClose(h), UDP_ERROR_INVALID_HANDLE) << "such a record is not freed";
-    free(h.socket);
-    h.socket = nullptr;
+    free(h.release());
 }
 
 TEST(Lifecycle, LastErrorSurvivesLaterSuccesses) {
@@ -156,7 +148,7 @@ TEST(Lifecycle, LastErrorSurvivesLaterSuccesses) {
 TEST(Lifecycle, FailedCloseStillFreesAndReportsErrorNumber) {
     UdpSocket* h = udpCreate();
     ASSERT_NE(h, nullptr);
-    ASSERT_EQ(close(h->socket), 0);  // pulled from under the handle
+    ASSERT_EQ(close(descriptorOf(h)), 0);  // pulled from under the handle
     EXPECT_EQ(udpClose(h), EBADF);
 }
 

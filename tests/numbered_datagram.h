@@ -8,6 +8,8 @@
 
 #include <vector>
 
+#include "support.h"
+
 namespace tidelink_test {
 
 constexpr size_t kLargestNumbered = 1472;  // the UDP payload of a 1500-byte Ethernet frame
@@ -78,6 +80,29 @@ inline int64_t claimedSequence(const uint8_t* bytes, size_t size) {
     const uint32_t checksum = numberedChecksum(sequence, size, bytes + kHeaderSize, size - kHeaderSize);
     if (checksum != getLittleEndian(bytes + 4) || numberedSize(sequence) != size) return -1;
     return sequence;
+}
+
+inline bool sendNumbered(UdpSocket* from, UdpEndPoint to, uint32_t sequence) {
+    const std::vector<uint8_t> datagram = numberedDatagram(sequence);
+    return sendBytes(from, datagram, to) == static_cast<int32_t>(datagram.size());
+}
+
+// Whether the next datagram to arrive on `on` within two seconds is exactly
+// datagram `sequence`, from `senderPort` on 127.0.0.1.
+inline bool receivesNumbered(UdpSocket* on, uint32_t sequence, uint16_t senderPort) {
+    if (udpRecvPoll(on, 2000) != 0) return false;
+    std::vector<uint8_t> buffer(kLargestNumbered);
+    UdpEndPoint source{};
+    const int32_t count = udpRecvFrom(on, buffer.data(), static_cast<int32_t>(buffer.size()), &source);
+    return count >= 0 && isNumbered(sequence, buffer.data(), static_cast<size_t>(count)) &&
+           source.address == kLoopback && source.port == senderPort;
+}
+
+// Sends datagram `sequence` between two bound handles and checks it arrives whole.
+inline bool exchanges(UdpSocket* from, UdpSocket* to, uint32_t sequence) {
+    UdpEndPoint fromEnd{}, toEnd{};
+    return udpGetEndPoint(from, &fromEnd) == 0 && udpGetEndPoint(to, &toEnd) == 0 &&
+           sendNumbered(from, toEnd, sequence) && receivesNumbered(to, sequence, fromEnd.port);
 }
 
 }  // namespace tidelink_test

@@ -9,9 +9,8 @@
 #include <thread>
 #include <vector>
 
-#include "descriptor_above_set.h"
-#include "loopback.h"
 #include "numbered_datagram.h"
+#include "support.h"
 
 using namespace tidelink_test;
 using std::chrono::milliseconds;
@@ -71,39 +70,10 @@ Interrupted callUnderSignals(Call call, Release release) {
     return {result, took};
 }
 
-void sendNumbered(UdpSocket* from, UdpEndPoint to, uint32_t sequence) {
-    const std::vector<uint8_t> datagram = numberedDatagram(sequence);
-    const auto length = static_cast<int32_t>(datagram.size());
-    ASSERT_EQ(udpSendTo(from, datagram.data(), length, to), length) << errorText(from);
-}
-
-void receiveNumbered(UdpSocket* on, uint32_t sequence, uint16_t senderPort) {
-    ASSERT_EQ(udpRecvPoll(on, 2000), 0) << "the next datagram did not arrive";
-    std::vector<uint8_t> buffer(kLargestNumbered);
-    UdpEndPoint source{};
-    const int32_t count = udpRecvFrom(on, buffer.data(), static_cast<int32_t>(buffer.size()), &source);
-    ASSERT_GE(count, 0) << errorText(on);
-    EXPECT_TRUE(isNumbered(sequence, buffer.data(), static_cast<size_t>(count))) << "damaged";
-    EXPECT_EQ(source.port, senderPort);
-}
-
 }  // namespace
 
-class SignalDuringWait : public ::testing::TestWithParam<bool> {
-protected:
-    void SetUp() override {
-        receiverEnd = bindLoopback(receiver);
-        senderEnd = bindLoopback(sender);
-        if (GetParam() && !moveAboveSetSize(receiver)) GTEST_SKIP() << "no descriptor above 1024";
-    }
-    Handle receiver, sender;
-    UdpEndPoint receiverEnd{}, senderEnd{};
-};
-
-INSTANTIATE_TEST_SUITE_P(Descriptor, SignalDuringWait, ::testing::Values(false, true),
-                         [](const ::testing::TestParamInfo<bool>& param) {
-                             return param.param ? "AboveSetSize" : "BelowSetSize";
-                         });
+using SignalDuringWait = BelowAndAboveSetSize;
+TIDELINK_BELOW_AND_ABOVE_SET_SIZE(SignalDuringWait);
 
 TEST_P(SignalDuringWait, WaitAnswersFailedAndHandleStaysUsable) {
     InterruptingSignal signal;
@@ -115,8 +85,8 @@ TEST_P(SignalDuringWait, WaitAnswersFailedAndHandleStaysUsable) {
     EXPECT_GT(deliveries.load(), deliveredBefore);
     EXPECT_EQ(udpLastError(receiver), 0) << "a failed wait stores no error number";
 
-    sendNumbered(sender, receiverEnd, 1472);
-    receiveNumbered(receiver, 1472, senderEnd.port);
+    ASSERT_TRUE(sendNumbered(sender, receiverEnd, 1472)) << errorText(sender);
+    EXPECT_TRUE(receivesNumbered(receiver, 1472, senderEnd.port)) << errorText(receiver);
 }
 
 // Never bound, the socket still blocks: the receive waits until the signal.
@@ -124,7 +94,7 @@ TEST(SignalDuringReceive, BlockingReceiveAnswersInterruptedAndHandleStaysUsable)
     Handle unbound, peer;
     const UdpEndPoint peerEnd = bindLoopback(peer);
     // Its first send gives the unbound socket a port the peer can answer.
-    sendNumbered(unbound, peerEnd, 3);
+    ASSERT_TRUE(sendNumbered(unbound, peerEnd, 3)) << errorText(unbound);
     UdpEndPoint unboundEnd{};
     {
         std::vector<uint8_t> buffer(kLargestNumbered);
@@ -143,6 +113,6 @@ TEST(SignalDuringReceive, BlockingReceiveAnswersInterruptedAndHandleStaysUsable)
     EXPECT_EQ(source.address, 0x0A0B0C0Du) << "the sender is not written for a failed receive";
     EXPECT_EQ(source.port, 1234u);
 
-    sendNumbered(peer, unboundEnd, 1000);
-    receiveNumbered(unbound, 1000, peerEnd.port);
+    ASSERT_TRUE(sendNumbered(peer, unboundEnd, 1000)) << errorText(peer);
+    EXPECT_TRUE(receivesNumbered(unbound, 1000, peerEnd.port)) << errorText(unbound);
 }

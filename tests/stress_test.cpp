@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "loopback.h"
 #include "numbered_datagram.h"
+#include "support.h"
 
 using namespace tidelink_test;
 

@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "loopback.h"
+#include "support.h"
 
 using namespace tidelink_test;
 
@@ -25,10 +25,6 @@ std::vector<uint8_t> pattern(size_t size, uint8_t seed) {
     std::vector<uint8_t> bytes(size);
     for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<uint8_t>(seed + i * 31);
     return bytes;
-}
-
-int32_t sendBytes(UdpSocket* h, const std::vector<uint8_t>& bytes, UdpEndPoint to) {
-    return udpSendTo(h, bytes.data(), static_cast<int32_t>(bytes.size()), to);
 }
 
 }  // namespace
@@ -67,14 +63,14 @@ TEST(Transfer, ShortBufferTruncatesAndNextDatagramIsIntact) {
     ASSERT_EQ(sendBytes(p.sender, second, p.to), 10);
     ASSERT_EQ(udpRecvPoll(p.receiver, 2000), 0);
 
-    std::vector<uint8_t> buffer(100, 0xEE);
+    GuardedBuffer buffer(50);
     UdpEndPoint source{};
     ASSERT_EQ(udpRecvFrom(p.receiver, buffer.data(), 50, &source), 50);
     EXPECT_EQ(memcmp(buffer.data(), first.data(), 50), 0);
-    for (size_t i = 50; i < buffer.size(); ++i) ASSERT_EQ(buffer[i], 0xEE) << "written past size at " << i;
+    EXPECT_TRUE(buffer.untouchedFrom(50)) << "written past the size";
 
     ASSERT_EQ(udpRecvPoll(p.receiver, 2000), 0);
-    ASSERT_EQ(udpRecvFrom(p.receiver, buffer.data(), 100, &source), 10);
+    ASSERT_EQ(udpRecvFrom(p.receiver, buffer.data(), 50, &source), 10);
     EXPECT_EQ(memcmp(buffer.data(), second.data(), 10), 0);
 }
 
@@ -140,18 +136,18 @@ TEST(Transfer, NegativeSizeIsRefusedAndDatagramStaysQueued) {
     ASSERT_EQ(sendBytes(p.sender, sent, p.to), 64);
     ASSERT_EQ(udpRecvPoll(p.receiver, 2000), 0);
 
-    // Only 8 bytes are ours: a negative size reaching the kernel would let
-    // it write the whole datagram over the guard.
-    std::vector<uint8_t> buffer(128, 0xEE);
+    // A negative size reaching the kernel as a size_t would let it write the
+    // whole datagram over the guard.
+    GuardedBuffer buffer(64);
     UdpEndPoint source = endpoint(1, 1);
     for (int32_t size : {-1, -64, INT32_MIN}) {
         EXPECT_EQ(udpRecvFrom(p.receiver, buffer.data(), size, &source), UDP_ERROR_SYSTEM);
         EXPECT_EQ(udpLastError(p.receiver), EINVAL);
     }
-    for (uint8_t b : buffer) ASSERT_EQ(b, 0xEE);
+    EXPECT_TRUE(buffer.untouchedFrom(0));
     EXPECT_EQ(source.address, 1u);
 
-    ASSERT_EQ(udpRecvFrom(p.receiver, buffer.data(), 128, &source), 64);
+    ASSERT_EQ(udpRecvFrom(p.receiver, buffer.data(), 64, &source), 64);
     EXPECT_EQ(memcmp(buffer.data(), sent.data(), 64), 0);
 }
 

@@ -5,8 +5,7 @@
 #include <chrono>
 #include <thread>
 
-#include "descriptor_above_set.h"
-#include "loopback.h"
+#include "support.h"
 
 using namespace tidelink_test;
 using std::chrono::milliseconds;
@@ -26,32 +25,15 @@ Timed timedPoll(UdpSocket* h, int32_t timeout) {
     return {result, Clock::now() - start};
 }
 
-void sendByte(UdpSocket* from, UdpEndPoint to) {
-    const char byte = 'q';
-    ASSERT_EQ(udpSendTo(from, &byte, 1, to), 1) << errorText(from);
-}
+const std::vector<uint8_t> kByte = {'q'};
 
 }  // namespace
 
-class Wait : public ::testing::TestWithParam<bool> {
-protected:
-    void SetUp() override {
-        receiverEnd = bindLoopback(receiver);
-        bindLoopback(sender);
-        if (GetParam() && !moveAboveSetSize(receiver)) GTEST_SKIP() << "no descriptor above 1024";
-    }
-    Handle receiver, sender;
-    UdpEndPoint receiverEnd{};
-};
-
-std::string descriptorName(const ::testing::TestParamInfo<bool>& param) {
-    return param.param ? "AboveSetSize" : "BelowSetSize";
-}
-
-INSTANTIATE_TEST_SUITE_P(Descriptor, Wait, ::testing::Values(false, true), descriptorName);
+using Wait = BelowAndAboveSetSize;
+TIDELINK_BELOW_AND_ABOVE_SET_SIZE(Wait);
 
 TEST_P(Wait, QueuedDatagramAnswersAtOnce) {
-    sendByte(sender, receiverEnd);
+    ASSERT_EQ(sendBytes(sender, kByte, receiverEnd), 1) << errorText(sender);
     ASSERT_EQ(udpRecvPoll(receiver, 2000), 0);  // delivery on loopback is not instant
     const Timed t = timedPoll(receiver, 5000);
     EXPECT_EQ(t.result, 0);
@@ -63,22 +45,23 @@ TEST_P(Wait, QueuedDatagramAnswersAtOnce) {
 }
 
 TEST_P(Wait, EmptyQueueTimesOutAfterAboutTheTimeout) {
-    const Timed t = timedPoll(receiver, 50);
-    EXPECT_EQ(t.result, UDP_ERROR_TIMEOUT);
-    EXPECT_GE(t.took, milliseconds(40));
-    EXPECT_LT(t.took, milliseconds(1000));
-}
-
-TEST_P(Wait, ZeroTimeoutAnswersAtOnce) {
-    const Timed t = timedPoll(receiver, 0);
-    EXPECT_EQ(t.result, UDP_ERROR_TIMEOUT);
-    EXPECT_LT(t.took, milliseconds(500));
+    struct Case {
+        int32_t timeout;
+        milliseconds atLeast, below;
+    };
+    for (const Case& c : {Case{0, milliseconds(0), milliseconds(500)}, Case{50, milliseconds(40), milliseconds(1000)}}) {
+        SCOPED_TRACE(c.timeout);
+        const Timed t = timedPoll(receiver, c.timeout);
+        EXPECT_EQ(t.result, UDP_ERROR_TIMEOUT);
+        EXPECT_GE(t.took, c.atLeast);
+        EXPECT_LT(t.took, c.below);
+    }
 }
 
 TEST_P(Wait, DatagramArrivingMidWaitEndsIt) {
     std::thread late([&] {
         std::this_thread::sleep_for(milliseconds(100));
-        sendByte(sender, receiverEnd);
+        ASSERT_EQ(sendBytes(sender, kByte, receiverEnd), 1) << errorText(sender);
     });
     // The largest time-out: its microseconds overflow 32 bits, so a wait that
     // works at all shows the product was not truncated into a refusal.
@@ -90,7 +73,7 @@ TEST_P(Wait, DatagramArrivingMidWaitEndsIt) {
 }
 
 TEST_P(Wait, LargeTimeoutsPastThirtyTwoBitMicrosecondsAreAccepted) {
-    sendByte(sender, receiverEnd);
+    ASSERT_EQ(sendBytes(sender, kByte, receiverEnd), 1) << errorText(sender);
     for (int32_t timeout : {2147484, 4294968, INT32_MAX}) {
         EXPECT_EQ(udpRecvPoll(receiver, timeout), 0) << timeout;
     }
@@ -112,7 +95,7 @@ TEST_P(Wait, NegativeTimeoutIsRefusedWithoutWaitingOrStoringError) {
 // A descriptor closed behind the library's back: the wait fails as a failed
 // select does (EBADF), and poll's POLLNVAL answers the same above the set.
 TEST_P(Wait, DescriptorClosedUnderTheHandleFailsWithoutStoringError) {
-    ASSERT_EQ(close(receiver.socket->socket), 0);
+    ASSERT_EQ(close(descriptorOf(receiver)), 0);
     const Timed t = timedPoll(receiver, 1000);
     EXPECT_EQ(t.result, UDP_ERROR_SYSTEM) << "a time-out here would hide the dead descriptor";
     EXPECT_LT(t.took, milliseconds(500));

@@ -1,24 +1,9 @@
 /* UdpEndPoint's layout as a host marshals it, checked on the target against
  * fixed numbers (not the header's own assertions) and through the library. */
-#include <errno.h>
 #include <stddef.h>
-#include <stdio.h>
-#include <string.h>
 
+#include "check.h"
 #include "tidelink.h"
-
-static int failures = 0;
-
-#define EXPECT_EQ(actual, expected)                                                          \
-    do {                                                                                     \
-        const long long actual_ = (long long)(actual);                                       \
-        const long long expected_ = (long long)(expected);                                   \
-        if (actual_ != expected_) {                                                          \
-            printf("FAILED %s:%d: %s is %lld, expected %lld\n", __FILE__, __LINE__, #actual, \
-                   actual_, expected_);                                                      \
-            failures++;                                                                      \
-        }                                                                                    \
-    } while (0)
 
 /* The interface's layout, written out byte by byte: address at 0 (4 bytes),
  * port at 4 (2 bytes), filler at 6 (2 bytes), each in the target's byte order. */
@@ -40,20 +25,20 @@ struct Aligned {
 };
 
 static void checkDeclaredLayout(void) {
-    EXPECT_EQ(sizeof(UdpEndPoint), 8);
-    EXPECT_EQ(offsetof(UdpEndPoint, address), 0);
-    EXPECT_EQ(offsetof(UdpEndPoint, port), 4);
-    EXPECT_EQ(offsetof(UdpEndPoint, reserved), 6);
-    EXPECT_EQ(sizeof(((UdpEndPoint*)0)->address), 4);
-    EXPECT_EQ(sizeof(((UdpEndPoint*)0)->port), 2);
-    EXPECT_EQ(sizeof(((UdpEndPoint*)0)->reserved), 2);
+    CHECK_EQ(sizeof(UdpEndPoint), 8);
+    CHECK_EQ(offsetof(UdpEndPoint, address), 0);
+    CHECK_EQ(offsetof(UdpEndPoint, port), 4);
+    CHECK_EQ(offsetof(UdpEndPoint, reserved), 6);
+    CHECK_EQ(sizeof(((UdpEndPoint*)0)->address), 4);
+    CHECK_EQ(sizeof(((UdpEndPoint*)0)->port), 2);
+    CHECK_EQ(sizeof(((UdpEndPoint*)0)->reserved), 2);
     /* 4-byte alignment, as an 8-byte record of a uint32 and two uint16. */
-    EXPECT_EQ(offsetof(struct Aligned, endpoint), 4);
+    CHECK_EQ(offsetof(struct Aligned, endpoint), 4);
     /* Both values are unsigned: all ones reads back as the largest value. */
     UdpEndPoint ones;
     memset(&ones, 0xFF, sizeof ones);
-    EXPECT_EQ(ones.address, 0xFFFFFFFFu);
-    EXPECT_EQ(ones.port, 0xFFFFu);
+    CHECK_EQ(ones.address, 0xFFFFFFFFu);
+    CHECK_EQ(ones.port, 0xFFFFu);
     printf("sizeof(UdpEndPoint) %u: address at %u, port at %u, reserved at %u\n",
            (unsigned)sizeof(UdpEndPoint), (unsigned)offsetof(UdpEndPoint, address),
            (unsigned)offsetof(UdpEndPoint, port), (unsigned)offsetof(UdpEndPoint, reserved));
@@ -72,14 +57,14 @@ static void checkLibraryLayout(void) {
     }
     unsigned char raw[8];
     UdpEndPoint local;
-    encode(raw, 0x7F000001u, 0, 0);
+    encode(raw, TEST_LOOPBACK, 0, 0);
     memcpy(&local, raw, sizeof local);
-    EXPECT_EQ(udpBind(sender, local), 0);
-    EXPECT_EQ(udpBind(receiver, local), 0);
+    CHECK_EQ(udpBind(sender, local), 0);
+    CHECK_EQ(udpBind(receiver, local), 0);
 
     UdpEndPoint bound;
     memset(&bound, 0xAB, sizeof bound);
-    EXPECT_EQ(udpGetEndPoint(receiver, &bound), 0);
+    CHECK_EQ(udpGetEndPoint(receiver, &bound), 0);
     unsigned char boundRaw[8];
     memcpy(boundRaw, &bound, sizeof boundRaw);
     uint32_t address;
@@ -87,21 +72,21 @@ static void checkLibraryLayout(void) {
     memcpy(&address, boundRaw, 4);
     memcpy(&port, boundRaw + 4, 2);
     unsigned char expected[8];
-    encode(expected, 0x7F000001u, port, 0);
+    encode(expected, TEST_LOOPBACK, port, 0);
     printBytes("receiver's endpoint from udpGetEndPoint", boundRaw);
-    EXPECT_EQ(address, 0x7F000001u);
-    EXPECT_EQ(port != 0, 1);
-    EXPECT_EQ(memcmp(boundRaw, expected, 8), 0);
+    CHECK_EQ(address, TEST_LOOPBACK);
+    CHECK_EQ(port != 0, 1);
+    CHECK_EQ(memcmp(boundRaw, expected, 8), 0);
 
     /* By value, with a filler that carries no value. */
     UdpEndPoint destination;
-    encode(raw, 0x7F000001u, port, 0x5A5A);
+    encode(raw, TEST_LOOPBACK, port, 0x5A5A);
     memcpy(&destination, raw, sizeof destination);
-    EXPECT_EQ(udpSendTo(sender, "layout", 6, destination), 6);
-    EXPECT_EQ(udpRecvPoll(receiver, 2000), 0);
+    CHECK_EQ(udpSendTo(sender, "layout", 6, destination), 6);
+    CHECK_EQ(udpRecvPoll(receiver, 2000), 0);
 
     UdpEndPoint senderBound;
-    EXPECT_EQ(udpGetEndPoint(sender, &senderBound), 0);
+    CHECK_EQ(udpGetEndPoint(sender, &senderBound), 0);
     unsigned char senderRaw[8];
     memcpy(senderRaw, &senderBound, sizeof senderRaw);
     uint16_t senderPort;
@@ -110,17 +95,17 @@ static void checkLibraryLayout(void) {
     UdpEndPoint from;
     memset(&from, 0xAB, sizeof from);
     char buffer[16];
-    EXPECT_EQ(udpRecvFrom(receiver, buffer, (int32_t)sizeof buffer, &from), 6);
-    EXPECT_EQ(memcmp(buffer, "layout", 6), 0);
+    CHECK_EQ(udpRecvFrom(receiver, buffer, (int32_t)sizeof buffer, &from), 6);
+    CHECK_EQ(memcmp(buffer, "layout", 6), 0);
     unsigned char fromRaw[8];
     memcpy(fromRaw, &from, sizeof fromRaw);
     /* udpRecvFrom writes address and port and leaves the filler alone. */
-    encode(expected, 0x7F000001u, senderPort, 0xABAB);
+    encode(expected, TEST_LOOPBACK, senderPort, 0xABAB);
     printBytes("sender from udpRecvFrom", fromRaw);
-    EXPECT_EQ(memcmp(fromRaw, expected, 8), 0);
+    CHECK_EQ(memcmp(fromRaw, expected, 8), 0);
 
-    EXPECT_EQ(udpClose(sender), 0);
-    EXPECT_EQ(udpClose(receiver), 0);
+    CHECK_EQ(udpClose(sender), 0);
+    CHECK_EQ(udpClose(receiver), 0);
 }
 
 int main(void) {
@@ -128,6 +113,5 @@ int main(void) {
     if (sizeof(UdpEndPoint) == 8) {
         checkLibraryLayout();
     }
-    printf("%s\n", failures == 0 ? "layout as specified" : "layout differs");
-    return failures == 0 ? 0 : 1;
+    return checkSummary("layout");
 }

@@ -2,8 +2,9 @@
  * export resolved with dlsym, datagrams exchanged through the pointers. */
 #include <dlfcn.h>
 #include <errno.h>
-#include <stdio.h>
 #include <string.h>
+
+#include "check.h"
 
 #include "tidelink.h" /* types only: every call goes through a resolved pointer */
 
@@ -20,21 +21,6 @@ typedef struct Api {
     const char* (*platformErrorString)(int32_t);
     uint32_t (*highPrecisionTime)(void);
 } Api;
-
-static int checks = 0;
-static int failures = 0;
-
-#define CHECK_EQ(actual, expected)                                                           \
-    do {                                                                                     \
-        const long long actual_ = (long long)(actual);                                       \
-        const long long expected_ = (long long)(expected);                                   \
-        checks++;                                                                            \
-        if (actual_ != expected_) {                                                          \
-            printf("FAILED %s:%d: %s is %lld, expected %lld (errno %d: %s)\n", __FILE__,     \
-                   __LINE__, #actual, actual_, expected_, errno, strerror(errno));           \
-            failures++;                                                                      \
-        }                                                                                    \
-    } while (0)
 
 /* dlsym answers an object pointer; POSIX lets it hold a function's address,
  * and copying the bytes avoids a cast that ISO C leaves undefined. */
@@ -54,7 +40,7 @@ static int resolve(void* library, const char* name, void* slot, size_t size) {
 static UdpEndPoint loopback(uint16_t port) {
     UdpEndPoint endpoint;
     memset(&endpoint, 0, sizeof endpoint);
-    endpoint.address = 0x7F000001u; /* 127.0.0.1 */
+    endpoint.address = TEST_LOOPBACK;
     endpoint.port = port;
     return endpoint;
 }
@@ -72,7 +58,7 @@ static void exchange(const Api* api) {
     UdpEndPoint serverEnd;
     CHECK_EQ(api->getEndPoint(client, &clientEnd), 0);
     CHECK_EQ(api->getEndPoint(server, &serverEnd), 0);
-    CHECK_EQ(serverEnd.address, 0x7F000001u);
+    CHECK_EQ(serverEnd.address, TEST_LOOPBACK);
     CHECK_EQ(serverEnd.port != 0, 1);
 
     /* A request, and a reply sent back to the sender the library reported. */
@@ -134,6 +120,5 @@ int main(void) {
     printf("resolved %d of 11 functions\n", resolved);
     if (resolved == 11) exchange(&api);
     CHECK_EQ(dlclose(library), 0);
-    printf("dlopen host: %d checks, %d failed\n", checks, failures);
-    return failures == 0 && resolved == 11 ? 0 : 1;
+    return checkSummary("dlopen host") == 0 && resolved == 11 ? 0 : 1;
 }
