@@ -82,7 +82,10 @@ TIDELINK_API UdpResult udpRecvFrom(UdpSocket* handle, void* buffer, int32_t size
 
 /* Waits up to timeout milliseconds for the socket to become readable:
  * 0 readable, UDP_ERROR_TIMEOUT, or -1 (a negative timeout or a failed wait;
- * neither stores an error number). */
+ * neither stores an error number in the handle). After -1 the calling
+ * thread's errno holds the reason: EINTR when a signal handler interrupted
+ * the wait (the host waits again for the time left), EINVAL for a negative
+ * timeout, EBADF for a descriptor closed under the handle. */
 TIDELINK_API UdpResult udpRecvPoll(UdpSocket* handle, int32_t timeout);
 
 /* Closes the socket and frees the handle, even when the close fails: 0, or
