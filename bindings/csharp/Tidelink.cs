@@ -140,6 +140,13 @@ namespace Tidelink
             message = call + ": " + Platform.ErrorString(errorNumber) + " (errno " + errorNumber + ")";
         }
 
+        /// <summary>A failure the library gives no error number for; ErrorNumber is 0.</summary>
+        public UdpException(string message)
+            : base((int)SocketError.SocketError)
+        {
+            this.message = message;
+        }
+
         /// <summary>The system's own error number, as udpLastError reports it.</summary>
         public int ErrorNumber { get; private set; }
 
@@ -199,7 +206,7 @@ namespace Tidelink
             if (handle.IsInvalid)
             {
                 handle.Dispose();
-                throw new SocketException((int)SocketError.TooManyOpenSockets);
+                throw new UdpException("udpCreate: the system refused a socket or memory for it");
             }
         }
 

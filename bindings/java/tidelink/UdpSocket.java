@@ -4,6 +4,7 @@ package tidelink;
 import com.sun.jna.Memory;
 import com.sun.jna.Native;
 import com.sun.jna.Pointer;
+import java.net.SocketException;
 import java.nio.ByteBuffer;
 import java.nio.channels.ClosedChannelException;
 import java.util.concurrent.TimeUnit;
@@ -25,9 +26,9 @@ public final class UdpSocket implements AutoCloseable {
     private ByteBuffer lastDirect;
     private Pointer lastDirectBase;
 
-    public UdpSocket() throws UdpException {
+    public UdpSocket() throws SocketException {
         handle = TidelinkNative.udpCreate();
-        if (handle == null) throw new UdpException("udpCreate", 0);
+        if (handle == null) throw new SocketException("udpCreate: the system refused a socket or memory for it");
     }
 
     /** Binds (port 0: the system's choice); the socket is then non-blocking. */
