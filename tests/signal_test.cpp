@@ -89,6 +89,24 @@ TEST_P(SignalDuringWait, WaitAnswersFailedAndHandleStaysUsable) {
     EXPECT_TRUE(receivesNumbered(receiver, 1472, senderEnd.port)) << errorText(receiver);
 }
 
+// Hosts tell an interrupted wait from a failed one by errno, read right after
+// the call on the same thread, and then wait again for the time left.
+TEST_P(SignalDuringWait, InterruptedWaitLeavesEintrInErrno) {
+    InterruptingSignal signal;
+    int errnoAfter = 0;
+    const Interrupted wait = callUnderSignals(
+        [&] {
+            errno = 0;
+            const int32_t result = udpRecvPoll(receiver, 60'000);
+            errnoAfter = errno;
+            return result;
+        },
+        [&] { sendNumbered(sender, receiverEnd, 0); });
+    ASSERT_EQ(wait.result, UDP_ERROR_SYSTEM);
+    EXPECT_EQ(errnoAfter, EINTR) << strerror(errnoAfter);
+    EXPECT_EQ(udpLastError(receiver), 0) << "the wait still stores no error number";
+}
+
 // Never bound, the socket still blocks: the receive waits until the signal.
 TEST(SignalDuringReceive, BlockingReceiveAnswersInterruptedAndHandleStaysUsable) {
     Handle unbound, peer;

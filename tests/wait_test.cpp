@@ -85,8 +85,10 @@ TEST_P(Wait, NegativeTimeoutIsRefusedWithoutWaitingOrStoringError) {
     ASSERT_EQ(udpRecvFrom(receiver, &byte, 1, &source), UDP_ERROR_SYSTEM);
     ASSERT_EQ(udpLastError(receiver), EAGAIN);
     for (int32_t timeout : {-1, INT32_MIN}) {
+        errno = 0;
         const Timed t = timedPoll(receiver, timeout);
         EXPECT_EQ(t.result, UDP_ERROR_SYSTEM);
+        EXPECT_EQ(errno, EINVAL) << "the reason for -1 is left in errno";
         EXPECT_LT(t.took, milliseconds(500));
     }
     EXPECT_EQ(udpLastError(receiver), EAGAIN) << "a failed wait stores nothing";
@@ -96,8 +98,10 @@ TEST_P(Wait, NegativeTimeoutIsRefusedWithoutWaitingOrStoringError) {
 // select does (EBADF), and poll's POLLNVAL answers the same above the set.
 TEST_P(Wait, DescriptorClosedUnderTheHandleFailsWithoutStoringError) {
     ASSERT_EQ(close(descriptorOf(receiver)), 0);
+    errno = 0;
     const Timed t = timedPoll(receiver, 1000);
     EXPECT_EQ(t.result, UDP_ERROR_SYSTEM) << "a time-out here would hide the dead descriptor";
+    EXPECT_EQ(errno, EBADF) << "the reason for -1 is left in errno";
     EXPECT_LT(t.took, milliseconds(500));
     EXPECT_EQ(udpLastError(receiver), 0) << "a failed wait stores no error number";
 }

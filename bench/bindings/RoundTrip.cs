@@ -1,0 +1,41 @@
+// The 64-byte round trip of roundtrip.c through the C# binding's UdpSocket.
+// Prints the median nanoseconds per round trip.
+using System;
+using System.Diagnostics;
+using Tidelink;
+
+static class RoundTrip
+{
+    static void Leg(UdpSocket from, UdpSocket to, UdpEndPoint toEnd, byte[] buffer)
+    {
+        UdpEndPoint sender;
+        if (from.SendTo(buffer, 0, 64, toEnd) != 64 || !to.Poll(1000)
+            || to.ReceiveFrom(buffer, 0, buffer.Length, out sender) != 64)
+            throw new Exception("round trip failed");
+    }
+
+    static int Main(string[] args)
+    {
+        int count = args.Length > 0 ? int.Parse(args[0]) : 20000;
+        int repetitions = args.Length > 1 ? int.Parse(args[1]) : 5;
+        var buffer = new byte[2048];
+        var results = new double[repetitions];
+        using (var a = new UdpSocket())
+        using (var b = new UdpSocket())
+        {
+            a.Bind(new UdpEndPoint(UdpEndPoint.Loopback, 0));
+            b.Bind(new UdpEndPoint(UdpEndPoint.Loopback, 0));
+            UdpEndPoint aEnd = a.LocalEndPoint, bEnd = b.LocalEndPoint;
+            for (int i = 0; i < count / 10; i++) { Leg(a, b, bEnd, buffer); Leg(b, a, aEnd, buffer); }
+            for (int r = 0; r < repetitions; r++)
+            {
+                var clock = Stopwatch.StartNew();
+                for (int i = 0; i < count; i++) { Leg(a, b, bEnd, buffer); Leg(b, a, aEnd, buffer); }
+                results[r] = clock.Elapsed.TotalMilliseconds * 1e6 / count;
+            }
+        }
+        Array.Sort(results);
+        Console.WriteLine(results[repetitions / 2].ToString("F1", System.Globalization.CultureInfo.InvariantCulture));
+        return 0;
+    }
+}

@@ -1,0 +1,61 @@
+/* The 64-byte round trip that every binding's benchmark repeats, in C: send
+ * on A, wait and receive on B, send back, wait and receive on A.
+ * Prints "<nanoseconds per round trip, median of the repetitions>". */
+#include <stdio.h>
+#include <stdlib.h>
+#include <time.h>
+
+#include "tidelink.h"
+
+static double seconds(void) {
+    struct timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return (double)now.tv_sec + (double)now.tv_nsec / 1e9;
+}
+
+static int leg(UdpSocket* from, UdpSocket* to, UdpEndPoint toEnd, unsigned char* buffer) {
+    UdpEndPoint sender;
+    if (udpSendTo(from, buffer, 64, toEnd) != 64) return 0;
+    if (udpRecvPoll(to, 1000) != 0) return 0;
+    return udpRecvFrom(to, buffer, 2048, &sender) == 64;
+}
+
+static int compare(const void* x, const void* y) {
+    double a = *(const double*)x, b = *(const double*)y;
+    return (a > b) - (a < b);
+}
+
+int main(int argc, char** argv) {
+    int count = argc > 1 ? atoi(argv[1]) : 20000;
+    int repetitions = argc > 2 ? atoi(argv[2]) : 5;
+    unsigned char buffer[2048] = {0};
+    double results[64];
+    UdpEndPoint loopback = {0x7F000001, 0, 0};
+    UdpEndPoint aEnd, bEnd;
+    UdpSocket* a = udpCreate();
+    UdpSocket* b = udpCreate();
+    int r, i;
+    if (repetitions < 1 || repetitions > 64 || !a || !b || udpBind(a, loopback) != 0 || udpBind(b, loopback) != 0) {
+        return 1;
+    }
+    udpGetEndPoint(a, &aEnd);
+    udpGetEndPoint(b, &bEnd);
+    for (i = 0; i < count / 10; i++) { /* warm-up */
+        if (!leg(a, b, bEnd, buffer) || !leg(b, a, aEnd, buffer)) return 1;
+    }
+    for (r = 0; r < repetitions; r++) {
+        double start = seconds();
+        for (i = 0; i < count; i++) {
+            if (!leg(a, b, bEnd, buffer) || !leg(b, a, aEnd, buffer)) {
+                fprintf(stderr, "round trip %d failed\n", i);
+                return 1;
+            }
+        }
+        results[r] = (seconds() - start) * 1e9 / count;
+    }
+    qsort(results, (size_t)repetitions, sizeof results[0], compare);
+    printf("%.1f\n", results[repetitions / 2]);
+    udpClose(a);
+    udpClose(b);
+    return 0;
+}
