@@ -43,6 +43,11 @@ struct BindStep {
     bool receiveBufferSet, sendBufferSet;
 };
 
+// By name: GoogleTest would otherwise print the bytes, padding and all.
+void PrintTo(const BindStep& step, std::ostream* out) {
+    *out << step.name;
+}
+
 class FailingBindStep : public ::testing::TestWithParam<BindStep> {};
 
 }  // namespace
