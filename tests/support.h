@@ -89,23 +89,35 @@ inline int openDescriptorCount() {
     return count;
 }
 
-// Moves a handle's socket to the lowest free descriptor past FD_SETSIZE,
-// where select's set cannot hold it, raising RLIMIT_NOFILE as far as that
-// needs. False when the limit can't be raised.
-inline bool moveAboveSetSize(UdpSocket* handle) {
+// Lets this process open descriptors past FD_SETSIZE, raising RLIMIT_NOFILE
+// as far as that needs; false when the limit can't be raised.
+inline bool allowDescriptorsPastSetSize() {
     constexpr rlim_t kNeeded = FD_SETSIZE + 64;
     rlimit limit{};
     if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return false;
-    if (limit.rlim_cur < kNeeded) {
-        if (limit.rlim_max < kNeeded) return false;
-        limit.rlim_cur = limit.rlim_max;
-        if (setrlimit(RLIMIT_NOFILE, &limit) != 0) return false;
-    }
-    const int high = fcntl(descriptorOf(handle), F_DUPFD, FD_SETSIZE);
-    if (high == -1) return false;
+    if (limit.rlim_cur >= kNeeded) return true;
+    if (limit.rlim_max < kNeeded) return false;
+    limit.rlim_cur = limit.rlim_max;
+    return setrlimit(RLIMIT_NOFILE, &limit) == 0;
+}
+
+// Gives a handle's socket the descriptor `moved` in place of its own.
+inline bool replaceDescriptor(UdpSocket* handle, int moved) {
+    if (moved == -1) return false;
     close(descriptorOf(handle));
-    descriptorOf(handle) = high;
+    descriptorOf(handle) = moved;
     return true;
+}
+
+// Moves a handle's socket to the lowest free descriptor past FD_SETSIZE,
+// where select's set cannot hold it.
+inline bool moveAboveSetSize(UdpSocket* handle) {
+    return allowDescriptorsPastSetSize() && replaceDescriptor(handle, fcntl(descriptorOf(handle), F_DUPFD, FD_SETSIZE));
+}
+
+// Moves a handle's socket to exactly `target`, closing whatever held it.
+inline bool moveToDescriptor(UdpSocket* handle, int target) {
+    return allowDescriptorsPastSetSize() && replaceDescriptor(handle, dup2(descriptorOf(handle), target));
 }
 
 // A receive buffer of `capacity` bytes followed by guard bytes: the kernel

@@ -39,6 +39,11 @@ static void checkDeclaredLayout(void) {
     memset(&ones, 0xFF, sizeof ones);
     CHECK_EQ(ones.address, 0xFFFFFFFFu);
     CHECK_EQ(ones.port, 0xFFFFu);
+    /* The result codes are part of the interface too, and no type in the
+     * exported functions carries them for an ABI comparison to see. */
+    CHECK_EQ(UDP_ERROR_SYSTEM, -1);
+    CHECK_EQ(UDP_ERROR_INVALID_HANDLE, -2);
+    CHECK_EQ(UDP_ERROR_TIMEOUT, -3);
     printf("sizeof(UdpEndPoint) %u: address at %u, port at %u, reserved at %u\n",
            (unsigned)sizeof(UdpEndPoint), (unsigned)offsetof(UdpEndPoint, address),
            (unsigned)offsetof(UdpEndPoint, port), (unsigned)offsetof(UdpEndPoint, reserved));

@@ -47,6 +47,11 @@ run no-ninja
 [ "$status" -eq 1 ] || fail "without ninja: exit $status, not 1"
 grep -qx 'missing: ninja (Debian package ninja-build)' "$scratch/no-ninja.err" || fail "ninja not named: $(cat "$scratch/no-ninja.err")"
 
+# What only some tests need is named, and the run goes on.
+PATH=$scratch/no-ninja "$install_deps" --optional ninja-build 2>"$scratch/optional.err"
+[ $? -eq 0 ] || fail "a missing optional command stopped the run"
+grep -qx 'missing: ninja (Debian package ninja-build)' "$scratch/optional.err" || fail "optional ninja not named"
+
 machine debian "${build_tools[@]}" dpkg-query apt-get
 echo libgtest-dev >"$scratch/debian.absent"
 run debian
