@@ -6,7 +6,7 @@
 #   cmake -DMODE=write   -DABIDW=...               -DLIBRARY=... -DHEADERS=... -DBASELINE=... -P abigail.cmake
 # compare writes the library's description to CURRENT, for a look beside the
 # baseline, then compares the library with the baseline.
-cmake_minimum_required(VERSION 3.22)
+cmake_minimum_required(VERSION 3.25)
 
 foreach(required MODE ABIDW LIBRARY HEADERS BASELINE)
     if(NOT DEFINED ${required})
