@@ -1,8 +1,10 @@
-# What the ARM toolchain files share: Debian's cross compilers for
+# What the cross toolchain files share: Debian's cross compilers for
 # TIDELINK_CROSS_TRIPLE (or, with TIDELINK_CROSS_CLANG, clang 14 and lld
 # targeting it, on the same gcc cross tree), the target's tree under
-# /usr/<triple>, and target programs run under TIDELINK_CROSS_QEMU. The
-# including file sets those and the code-generation flags.
+# /usr/<triple>, and target programs run under TIDELINK_CROSS_QEMU (a command
+# and its options) or, for code the build machine runs itself, through the
+# tree's loader TIDELINK_CROSS_LOADER. The including file sets those and the
+# code-generation flags.
 set(CMAKE_SYSTEM_NAME Linux)
 
 # Debian's cross packages keep the target's C library and headers here.
@@ -32,4 +34,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # CTest and test discovery run every target program through this; -L makes
 # qemu find the target's dynamic loader and libraries.
-set(CMAKE_CROSSCOMPILING_EMULATOR ${TIDELINK_CROSS_QEMU} -L ${TIDELINK_CROSS_ROOT})
+if(TIDELINK_CROSS_LOADER)
+    set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/target-loader
+        ${TIDELINK_CROSS_ROOT}/lib/${TIDELINK_CROSS_LOADER} ${TIDELINK_CROSS_ROOT}/lib)
+else()
+    set(CMAKE_CROSSCOMPILING_EMULATOR ${TIDELINK_CROSS_QEMU} -L ${TIDELINK_CROSS_ROOT})
+endif()

@@ -1,0 +1,16 @@
+# 32-bit x86 with Debian's i686-linux-gnu cross compilers, generating the code
+# of Android's x86 ABI; target programs run on the x86-64 build machine itself.
+set(CMAKE_SYSTEM_PROCESSOR i686)
+set(TIDELINK_CROSS_TRIPLE i686-linux-gnu)
+# The x86-64 kernel runs i686 code directly; only the loader is missing from
+# the machine's own folders, so each program starts through the cross tree's.
+# (qemu-i386 hangs on the first test here.)
+set(TIDELINK_CROSS_LOADER ld-linux.so.2)
+
+# Android's x86: i686 with SSSE3, floating point in SSE registers rather than
+# x87. The NDK also realigns the stack on entry (-mstackrealign) for Android
+# releases before 7.0, whose x86 code does not keep the 16-byte stack
+# alignment that SSE spills assume, so the library may be called from there.
+set(CMAKE_C_FLAGS_INIT "-march=i686 -mssse3 -mfpmath=sse -mstackrealign")
+
+include(${CMAKE_CURRENT_LIST_DIR}/debian-cross.cmake)
