@@ -4,15 +4,7 @@
 find_program(TIDELINK_ABIDIFF abidiff DOC "libabigail's abidiff (Debian: abigail-tools)")
 find_program(TIDELINK_ABIDW abidw DOC "libabigail's abidw (Debian: abigail-tools)")
 
-set(abi_arch)
-if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(arm|armv7.*)$")
-    set(abi_arch armv7)
-elseif(CMAKE_SYSTEM_PROCESSOR MATCHES "^(aarch64|arm64)$")
-    set(abi_arch aarch64)
-elseif(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$")
-    set(abi_arch x86_64)
-endif()
-if(NOT abi_arch)
+if(NOT tidelink_arch)
     message(STATUS "No ABI baseline for ${CMAKE_SYSTEM_PROCESSOR}: Abi.MatchesBaseline is not registered.")
     return()
 endif()
@@ -21,14 +13,14 @@ endif()
 # step, so that the builds whose presets leave the abi label out still work.
 set(abigail ${CMAKE_COMMAND} -DLIBRARY=$<TARGET_FILE:tidelink_android>
     -DHEADERS=${PROJECT_SOURCE_DIR}/include
-    -DBASELINE=${CMAKE_CURRENT_SOURCE_DIR}/baselines/${abi_arch}.abi)
+    -DBASELINE=${CMAKE_CURRENT_SOURCE_DIR}/baselines/${tidelink_arch}.abi)
 add_test(NAME Abi.MatchesBaseline
     COMMAND ${abigail} -DMODE=compare -DABIDW=${TIDELINK_ABIDW} -DABIDIFF=${TIDELINK_ABIDIFF}
-            -DCURRENT=${CMAKE_CURRENT_BINARY_DIR}/${abi_arch}.abi -P ${CMAKE_CURRENT_SOURCE_DIR}/abigail.cmake)
+            -DCURRENT=${CMAKE_CURRENT_BINARY_DIR}/${tidelink_arch}.abi -P ${CMAKE_CURRENT_SOURCE_DIR}/abigail.cmake)
 set_tests_properties(Abi.MatchesBaseline PROPERTIES LABELS abi)
 
 add_custom_target(tidelink_abi_baseline
     COMMAND ${abigail} -DMODE=write -DABIDW=${TIDELINK_ABIDW} -P ${CMAKE_CURRENT_SOURCE_DIR}/abigail.cmake
     DEPENDS tidelink_android
-    COMMENT "Writing the ${abi_arch} ABI baseline"
+    COMMENT "Writing the ${tidelink_arch} ABI baseline"
     VERBATIM)

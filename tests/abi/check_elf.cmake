@@ -2,7 +2,8 @@
 # runs on the build machine for any target architecture:
 #   cmake -DREADELF=... -DLIBRARY=... -DCHECK=<name> [-D...] -P check_elf.cmake
 # Checks: exports (EXPORTS_FILE), soname (SONAME), needed, textrel, stack,
-# pagealign (PAGE_SIZE), machine (ELF_CLASS, ELF_MACHINE), armeabi-v7a (OBJECTS).
+# pagealign (PAGE_SIZE), machine (ELF_CLASS, ELF_MACHINE), armeabi-v7a and
+# armhf (OBJECTS).
 cmake_minimum_required(VERSION 3.25)
 
 foreach(required READELF LIBRARY CHECK)
@@ -190,22 +191,27 @@ function(check_machine)
 endfunction()
 
 # The ARM build attributes the compiler recorded in each of OBJECTS (joined
-# with |): ARMv7, Thumb-2, VFPv3-D16, and no hard-float argument passing
-# (armeabi-v7a passes floats in integer registers).
-function(check_armeabi_v7a)
+# with |): ARMv7, Thumb-2, VFPv3-D16, and floating-point arguments in integer
+# registers (armeabi-v7a's softfp) or, with HARD_FLOAT, in VFP registers
+# (Debian's armhf; its loader refuses any other library).
+function(check_arm_code hard_float)
     string(REPLACE "|" ";" objects "${OBJECTS}")
     if(NOT objects)
         fail("no object files given")
     endif()
     foreach(object IN LISTS objects)
         set(LIBRARY ${object})
-        check_armeabi_v7a_file()
+        check_arm_code_file(${hard_float})
     endforeach()
     list(LENGTH objects count)
-    pass("${count} objects: CPU v7, Thumb-2, FP VFPv3-D16, float arguments in integer registers")
+    set(registers integer)
+    if(hard_float)
+        set(registers VFP)
+    endif()
+    pass("${count} objects: CPU v7, Thumb-2, FP VFPv3-D16, float arguments in ${registers} registers")
 endfunction()
 
-function(check_armeabi_v7a_file)
+function(check_arm_code_file hard_float)
     readelf_lines(lines -A)
     set(attributes)
     foreach(line IN LISTS lines)
@@ -215,13 +221,17 @@ function(check_armeabi_v7a_file)
             list(APPEND attributes "${CMAKE_MATCH_1}=${value}")
         endif()
     endforeach()
+    set(vfp_args FALSE)
+    if(tag_Tag_ABI_VFP_args MATCHES "VFP registers")
+        set(vfp_args TRUE)
+    endif()
     if(NOT tag_Tag_CPU_arch STREQUAL "v7"
        OR NOT tag_Tag_THUMB_ISA_use STREQUAL "Thumb-2"
        OR NOT tag_Tag_FP_arch STREQUAL "VFPv3-D16"
-       OR tag_Tag_ABI_VFP_args MATCHES "VFP registers")
+       OR NOT vfp_args STREQUAL hard_float)
         list(JOIN attributes ", " attributes)
         get_filename_component(name ${LIBRARY} NAME)
-        fail("${name} is not armeabi-v7a code: ${attributes}")
+        fail("${name} is not ${CHECK} code: ${attributes}")
     endif()
 endfunction()
 
@@ -240,7 +250,9 @@ elseif(CHECK STREQUAL "pagealign")
 elseif(CHECK STREQUAL "machine")
     check_machine()
 elseif(CHECK STREQUAL "armeabi-v7a")
-    check_armeabi_v7a()
+    check_arm_code(FALSE)
+elseif(CHECK STREQUAL "armhf")
+    check_arm_code(TRUE)
 else()
     message(FATAL_ERROR "unknown check '${CHECK}'")
 endif()

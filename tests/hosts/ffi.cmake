@@ -1,20 +1,17 @@
 # The libffi host (ffi_host.c): every export called through libffi, natively
-# and, in a cross build, under qemu with Debian's libffi for the target.
+# and, in a cross build, under the emulator with Debian's libffi for the
+# target.
 if(CMAKE_CROSSCOMPILING)
     # Installing libffi-dev for a foreign architecture would put the target's
     # C library in the machine's multiarch folders, and the target's loader
-    # under qemu would then mix it with the cross toolchain's. The package is
-    # unpacked into the build tree instead.
+    # would then mix it with the cross toolchain's. The package is unpacked
+    # (or, where Debian builds none, built from its source) into the build
+    # tree instead.
     set(TIDELINK_TARGET_LIBFFI_ROOT "" CACHE PATH
         "Debian's libffi for the target, unpacked (usr/include/<triple>, usr/lib/<triple>); empty: fetched into the build tree")
     set(ffi_root ${TIDELINK_TARGET_LIBFFI_ROOT})
     set(ffi_lib_dir)
-    set(ffi_arch)
-    if(CMAKE_LIBRARY_ARCHITECTURE STREQUAL "arm-linux-gnueabi")
-        set(ffi_arch armel)
-    elseif(CMAKE_LIBRARY_ARCHITECTURE STREQUAL "aarch64-linux-gnu")
-        set(ffi_arch arm64)
-    endif()
+    set(ffi_arch ${tidelink_debian_arch})
     if(NOT ffi_root AND ffi_arch)
         set(ffi_root ${PROJECT_BINARY_DIR}/target-libffi)
         if(NOT EXISTS ${ffi_root}/usr/lib/${CMAKE_LIBRARY_ARCHITECTURE}/libffi.so)
