@@ -22,6 +22,22 @@ bool isNonBlocking(UdpSocket* handle) {
     return (fcntl(descriptorOf(handle), F_GETFL) & O_NONBLOCK) != 0;
 }
 
+// Closes standard input for a scope, as a host may, and puts it back after.
+class StandardInputClosed {
+public:
+    StandardInputClosed() : saved_(fcntl(0, F_DUPFD_CLOEXEC, 3)) { close(0); }
+    StandardInputClosed(const StandardInputClosed&) = delete;
+    StandardInputClosed& operator=(const StandardInputClosed&) = delete;
+    ~StandardInputClosed() {
+        if (saved_ == -1) return;
+        dup2(saved_, 0);
+        close(saved_);
+    }
+
+private:
+    int saved_;
+};
+
 }  // namespace
 
 TEST(Lifecycle, FreshHandleHasNoErrorAndZeroEndpoint) {
@@ -163,4 +179,33 @@ TEST(Lifecycle, CreateCloseCyclesLeakNoDescriptors) {
         ASSERT_EQ(udpClose(h), 0);
     }
     EXPECT_EQ(openDescriptorCount(), before);
+}
+
+// A host that closed its standard input gets descriptor 0 for its next
+// socket: a valid descriptor like any other, in every call.
+TEST(Lifecycle, SocketOnDescriptorZeroWorksInEveryCall) {
+    const StandardInputClosed closed;
+    UdpSocket* h = udpCreate();
+    ASSERT_NE(h, nullptr);
+    ASSERT_EQ(descriptorOf(h), 0) << "the lowest free descriptor";
+    Handle peer;
+    const UdpEndPoint peerEnd = bindLoopback(peer);
+    const UdpEndPoint self = bindLoopback(h);
+    EXPECT_NE(self.port, 0u);
+    EXPECT_TRUE(isNonBlocking(h));
+
+    char byte = 'z';
+    EXPECT_EQ(udpSendTo(h, &byte, 1, peerEnd), 1) << errorText(h);
+    EXPECT_EQ(udpRecvPoll(peer, 2000), 0);
+    ASSERT_EQ(udpSendTo(peer, &byte, 1, self), 1) << errorText(peer);
+    EXPECT_EQ(udpRecvPoll(h, 2000), 0);
+    UdpEndPoint from{};
+    char got = 0;
+    EXPECT_EQ(udpRecvFrom(h, &got, 1, &from), 1);
+    EXPECT_EQ(from.port, peerEnd.port);
+    EXPECT_EQ(udpRecvPoll(h, 0), UDP_ERROR_TIMEOUT);
+    EXPECT_EQ(udpRecvFrom(h, &got, 1, &from), UDP_ERROR_SYSTEM);
+    EXPECT_EQ(udpLastError(h), EAGAIN);
+    EXPECT_EQ(udpClose(h), 0);
+    EXPECT_EQ(fcntl(0, F_GETFD), -1) << "descriptor 0 was closed";
 }

@@ -1,5 +1,6 @@
 // Waiting for a handle to become readable, with select below 1024 and poll above.
 #include <errno.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -92,6 +93,30 @@ TEST_P(Wait, NegativeTimeoutIsRefusedWithoutWaitingOrStoringError) {
         EXPECT_LT(t.took, milliseconds(500));
     }
     EXPECT_EQ(udpLastError(receiver), EAGAIN) << "a failed wait stores nothing";
+}
+
+// A pending socket error counts as readable for select, so the host's next
+// receive reports it; poll flags it as POLLERR alone, which the wait above
+// the set must answer alike. Linux queues the ICMP error only on a connected
+// socket, so the receiver's own descriptor is connected to a closed port.
+TEST_P(Wait, PendingSocketErrorAnswersReadableAndTheReceiveReportsIt) {
+    UdpEndPoint closed{};
+    {
+        Handle gone;
+        closed = bindLoopback(gone);
+    }
+    const sockaddr_in to = tidelink::toSockaddr(closed);
+    const int fd = descriptorOf(receiver);
+    ASSERT_EQ(connect(fd, reinterpret_cast<const sockaddr*>(&to), sizeof to), 0) << strerror(errno);
+    ASSERT_EQ(send(fd, "e", 1, 0), 1) << strerror(errno);
+    const Timed t = timedPoll(receiver, 2000);
+    EXPECT_EQ(t.result, 0) << "the error must end the wait";
+    EXPECT_LT(t.took, milliseconds(1000));
+    char byte = 0;
+    UdpEndPoint source{};
+    EXPECT_EQ(udpRecvFrom(receiver, &byte, 1, &source), UDP_ERROR_SYSTEM);
+    EXPECT_EQ(udpLastError(receiver), ECONNREFUSED) << errorText(receiver);
+    EXPECT_EQ(udpRecvPoll(receiver, 0), UDP_ERROR_TIMEOUT) << "the receive took the error";
 }
 
 // A descriptor closed behind the library's back: the wait fails as a failed
