@@ -1,9 +1,10 @@
 // Failures no test can cause from outside, injected into the library's own
-// system calls: a bind step, the handle's allocation, and a descriptor right
-// at the end of select's set.
+// system calls: a bind step, the handle's allocation, a descriptor right at
+// the end of select's set, and the clock the library reads.
 #include <errno.h>
 #include <fcntl.h>
 #include <sys/ioctl.h>
+#include <time.h>
 #include <unistd.h>
 
 #include "interposer.h"
@@ -111,3 +112,16 @@ TEST_P(WaitAtDescriptor, TakesTheRightPathAndAnswersAlike) {
 
 INSTANTIATE_TEST_SUITE_P(SetEdge, WaitAtDescriptor, ::testing::Values(FD_SETSIZE - 1, FD_SETSIZE),
     [](const ::testing::TestParamInfo<int>& fd) { return fd.param < FD_SETSIZE ? "LastInSet" : "FirstPastSet"; });
+
+// The clock that counts suspend (CLOCK_BOOTTIME) or the wall clock would read
+// alike in a test that compares readings, so the read itself is watched.
+TEST(Clock, ReadsTheMonotonicClockAndAFailedReadIsZero) {
+    injection::clockReads = {};
+    udpGetHighPrecisionTime();
+    EXPECT_EQ(injection::clockReads.reads, 1);
+    EXPECT_EQ(injection::clockReads.lastClock, CLOCK_MONOTONIC);
+    injection::failNext(Call::ClockGettime, EINVAL);
+    EXPECT_EQ(udpGetHighPrecisionTime(), 0u);
+    EXPECT_TRUE(injection::faultMet());
+    EXPECT_EQ(injection::clockReads.reads, 2);
+}

@@ -7,6 +7,7 @@
 #include <stddef.h>
 #include <sys/select.h>
 #include <sys/socket.h>
+#include <time.h>
 
 extern "C" {
 int __real_setsockopt(int, int, int, const void*, socklen_t);
@@ -15,11 +16,16 @@ void* __real_calloc(size_t, size_t);
 int __real_select(int, fd_set*, fd_set*, fd_set*, timeval*);
 int __real_poll(pollfd*, nfds_t, int);
 int __real___poll_chk(pollfd*, nfds_t, int, size_t);
+int __real_clock_gettime(clockid_t, timespec*);
+#ifdef __USE_TIME_BITS64
+int __real___clock_gettime64(clockid_t, timespec*);
+#endif
 }
 
 namespace injection {
 
 Waits waits;
+ClockReads clockReads;
 
 namespace {
 
@@ -35,6 +41,13 @@ bool strikes(Call call, long detail) {
     fault.due = false;
     errno = fault.error;
     return true;
+}
+
+// Whether the read goes on to the real clock.
+bool countClockRead(clockid_t clock) {
+    clockReads.reads++;
+    clockReads.lastClock = static_cast<int>(clock);
+    return !strikes(Call::ClockGettime, kAnyDetail);
 }
 
 void countPoll(const pollfd* entries, nfds_t count) {
@@ -93,3 +106,14 @@ extern "C" int __wrap___poll_chk(pollfd* entries, nfds_t count, int timeout, siz
     injection::countPoll(entries, count);
     return __real___poll_chk(entries, count, timeout, size);
 }
+
+extern "C" int __wrap_clock_gettime(clockid_t clock, timespec* now) {
+    return injection::countClockRead(clock) ? __real_clock_gettime(clock, now) : -1;
+}
+
+// With 64-bit time on a 32-bit target, glibc's header names this one instead.
+#ifdef __USE_TIME_BITS64
+extern "C" int __wrap___clock_gettime64(clockid_t clock, timespec* now) {
+    return injection::countClockRead(clock) ? __real___clock_gettime64(clock, now) : -1;
+}
+#endif

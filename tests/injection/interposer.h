@@ -1,11 +1,11 @@
 // Stand-ins for system calls the library's objects make, linked in their
 // place with -Wl,--wrap: a chosen call fails once with a chosen error number,
-// and the waits are counted.
+// and the waits and clock reads are counted.
 #pragma once
 
 namespace injection {
 
-enum class Call { Setsockopt, Ioctl, Calloc };
+enum class Call { Setsockopt, Ioctl, Calloc, ClockGettime };
 constexpr long kAnyDetail = -1;
 
 // The next call of that kind fails with `error`: for setsockopt only with
@@ -22,5 +22,11 @@ struct Waits {
     int lastPolled = -1;
 };
 extern Waits waits;
+
+struct ClockReads {
+    int reads = 0;
+    int lastClock = -1;  // the clockid_t of the latest read
+};
+extern ClockReads clockReads;
 
 }  // namespace injection
