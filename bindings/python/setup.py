@@ -1,9 +1,9 @@
-# The version from the header's macros, and a wheel tagged for the library's
-# platform but for no Python ABI, since nothing here is compiled against Python.
+# The version from the header's macros, and a wheel for the library's platform
+# that names no Python ABI, since nothing here is compiled against Python.
 import os
 import re
 
-from setuptools import setup
+from setuptools import Distribution, setup
 from wheel.bdist_wheel import bdist_wheel
 
 HEADER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "include", "tidelink.h")
@@ -16,14 +16,17 @@ def version():
                     for part in ("MAJOR", "MINOR", "PATCH"))
 
 
+class LibraryDistribution(Distribution):
+    # The library inside makes the package platform-specific: it installs
+    # where compiled code goes, and the wheel is not for any platform.
+    def has_ext_modules(self):
+        return True
+
+
 class LibraryWheel(bdist_wheel):
-    # The library makes the wheel platform-specific; --plat-name names it.
-    def finalize_options(self):
-        super().finalize_options()
-        self.root_is_pure = False
-
+    # --plat-name names the library's platform.
     def get_tag(self):
-        return "py3", "none", self.plat_name.replace("-", "_").replace(".", "_")
+        return "py3", "none", self.plat_name
 
 
-setup(version=version(), cmdclass={"bdist_wheel": LibraryWheel})
+setup(version=version(), distclass=LibraryDistribution, cmdclass={"bdist_wheel": LibraryWheel})
