@@ -126,8 +126,8 @@ public final class UdpSocket implements AutoCloseable {
     /**
      * Waits up to timeoutMs for a datagram: true when one is there, false when
      * the time ran out. A signal that interrupts the wait does not end it
-     * early; a close() on another thread ends it there, with
-     * {@link ClosedChannelException}, as the wait would start again.
+     * early, except after a close() on another thread: then it throws
+     * {@link ClosedChannelException} rather than wait again.
      */
     public boolean poll(int timeoutMs) throws java.io.IOException {
         if (timeoutMs < 0) throw new IllegalArgumentException("timeoutMs " + timeoutMs);

@@ -258,8 +258,8 @@ class Socket:
     def poll(self, timeout_ms):
         """Waits up to timeout_ms for a datagram: True when one is there, False
         when the time ran out. A signal handler that interrupts the wait does
-        not end it early; an exception it raises does, and so does a close()
-        on another thread, as the wait goes on after the signal."""
+        not end it early; an exception it raises does, and after a close() on
+        another thread it raises OSError(EBADF) rather than wait again."""
         if timeout_ms < 0:
             raise ValueError("timeout_ms must not be negative")
         handle = self._enter()
