@@ -1,6 +1,6 @@
-# What `cmake --install` puts in place: the library, its header, a CMake
-# package (find_package(tidelink CONFIG) gives tidelink::tidelink) and a
-# pkg-config file. Both package files find the prefix from where they lie.
+# What `cmake --install` puts in place: the library, its header, its licence,
+# a CMake package (find_package(tidelink CONFIG) gives tidelink::tidelink)
+# and a pkg-config file. Both package files find the prefix from where they lie.
 include(CMakePackageConfigHelpers)
 
 set(TIDELINK_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/tidelink CACHE STRING
@@ -9,6 +9,7 @@ set(TIDELINK_INSTALL_CMAKEDIR ${CMAKE_INSTALL_LIBDIR}/cmake/tidelink CACHE STRIN
 install(TARGETS tidelink_android EXPORT tidelinkTargets
     LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR})
 install(FILES ${PROJECT_SOURCE_DIR}/include/tidelink.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR})
+install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 install(EXPORT tidelinkTargets NAMESPACE tidelink:: DESTINATION ${TIDELINK_INSTALL_CMAKEDIR})
 configure_package_config_file(${CMAKE_CURRENT_LIST_DIR}/tidelinkConfig.cmake.in

@@ -1,10 +1,12 @@
 # Configures, builds and runs one consumer project with the same toolchain
 # as this build:
-#   Installed: installs this build into a fresh prefix and builds against it;
+#   Installed: installs this build, packs it as a release archive is packed,
+#     unpacks that elsewhere and builds against the unpacked copy (or against
+#     the archive that the environment's TIDELINK_ARCHIVE names);
 #   AddSubdirectory, FetchContent: builds the source tree as a subproject,
 #     with a warning flag that the library's own code trips.
 #   cmake -DCONSUMER= -DSOURCE_DIR= -DBUILD_DIR= -DWORK_DIR= -DCONSUMERS_DIR=
-#         -DLIBDIR= -DINCLUDEDIR= -DGENERATOR= [-DMAKE_PROGRAM=]
+#         -DLIBDIR= -DINCLUDEDIR= -DDOCDIR= -DGENERATOR= [-DMAKE_PROGRAM=]
 #         [-DTOOLCHAIN_FILE=] [-DC_COMPILER=] [-DCXX_COMPILER=] [-DCONFIG=]
 #         -P run_consumer.cmake
 cmake_minimum_required(VERSION 3.25)
@@ -24,6 +26,7 @@ function(check_installed_files prefix)
     list(SORT installed)
     set(expected
         ${INCLUDEDIR}/tidelink.h
+        ${DOCDIR}/LICENSE
         ${LIBDIR}/libtidelink_android.so
         ${LIBDIR}/cmake/tidelink/tidelinkConfig.cmake
         ${LIBDIR}/cmake/tidelink/tidelinkConfigVersion.cmake
@@ -55,12 +58,20 @@ else()
 endif()
 
 if(CONSUMER STREQUAL "Installed")
-    set(prefix ${WORK_DIR}/prefix)
-    set(config_args)
-    if(CONFIG)
-        set(config_args --config ${CONFIG})
+    set(archive $ENV{TIDELINK_ARCHIVE})
+    if(NOT archive)
+        set(archive ${WORK_DIR}/tidelink.tar.gz)
+        set(config_args)
+        if(CONFIG)
+            set(config_args --config ${CONFIG})
+        endif()
+        run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${WORK_DIR}/installed ${config_args})
+        run(${SOURCE_DIR}/scripts/packaging/tarball ${WORK_DIR}/installed tidelink ${archive})
     endif()
-    run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix} ${config_args})
+    # Unpacked where it was never built or installed: the package files must
+    # find everything from where they lie.
+    file(ARCHIVE_EXTRACT INPUT ${archive} DESTINATION ${WORK_DIR}/unpacked)
+    file(GLOB prefix LIST_DIRECTORIES true ${WORK_DIR}/unpacked/*)
     check_installed_files(${prefix})
     # pkg-config sees only this prefix; the CMake package is found through
     # CMAKE_PREFIX_PATH, and a cross build also adds the prefix as a search root.

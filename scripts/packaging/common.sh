@@ -1,0 +1,106 @@
+# What the parts of scripts/package share: the version, the release build of
+# the library for each architecture, the ELF checks and the checksum list.
+# Sourced with ROOT set; each part runs in a process of its own with this
+# sourced and NATIVES (the --native RID=PATH pairs) set.
+
+DIST=$ROOT/dist
+VERSION=$(sed -n 's/^#define TIDELINK_VERSION_\(MAJOR\|MINOR\|PATCH\) \+\([0-9]\+\)$/\2/p' \
+    "$ROOT/include/tidelink.h" | paste -sd.)
+[[ $VERSION =~ ^[0-9]+\.[0-9]+\.[0-9]+$ ]] || { echo "no version in include/tidelink.h" >&2; exit 1; }
+# Archives and jars take their timestamps from the last commit, so the same
+# tree gives the same bytes.
+SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git -C "$ROOT" log -1 --format=%ct 2>/dev/null || echo 0)}
+export SOURCE_DATE_EPOCH
+# The status a part answers when this machine can't build it.
+SKIP=75
+
+# The architectures, by the names the artifacts use:
+#   arch: toolchain file (none: the build machine's gcc), Debian's cross
+#   compiler package, binutils prefix, ELF class and machine as readelf names them.
+declare -A TOOLCHAIN=([x86_64]="" [aarch64]=aarch64-linux-gnu [armhf]=arm-linux-gnueabihf
+    [armv7]=arm-linux-gnueabi [x86]=i686-linux-gnu [riscv64]=riscv64-linux-gnu)
+declare -A ELF_MACHINE=([x86_64]="ELF64 Advanced Micro Devices X86-64" [aarch64]="ELF64 AArch64"
+    [armhf]="ELF32 ARM" [armv7]="ELF32 ARM" [x86]="ELF32 Intel 80386" [riscv64]="ELF64 RISC-V")
+ARCHES=(x86_64 aarch64 armhf armv7 x86 riscv64)
+
+need() {
+    "$ROOT/scripts/install-deps" "$@"
+}
+
+# Whether this tree builds ARCH: the build machine's own, or a cross
+# toolchain file for it.
+has_arch() {
+    local triple=${TOOLCHAIN[$1]-missing}
+    [ "$triple" != missing ] && { [ -z "$triple" ] || [ -f "$ROOT/cmake/toolchains/$triple.cmake" ]; }
+}
+
+# The release library for ARCH, built once per tree into build/package/ARCH:
+# gcc, Release with debug information that is then split off by build-id
+# (into build/package/ARCH/debug/.build-id/), stripped and checked. Prints
+# the installed prefix; the library is its lib/libtidelink_android.so.
+native_prefix() {
+    local arch=$1
+    has_arch "$arch" || { echo "no toolchain for $arch in this tree" >&2; return 1; }
+    local triple=${TOOLCHAIN[$arch]} build=$ROOT/build/package/$arch
+    local configure=(-G Ninja -DCMAKE_BUILD_TYPE=Release
+        "-DCMAKE_C_FLAGS_RELEASE=-O3 -DNDEBUG -g -ffile-prefix-map=$ROOT=."
+        "-DCMAKE_CXX_FLAGS_RELEASE=-O3 -DNDEBUG -g -ffile-prefix-map=$ROOT=."
+        -DTIDELINK_BUILD_TESTS=OFF -DTIDELINK_BUILD_EXAMPLES=OFF -DTIDELINK_BUILD_BENCH=OFF
+        -DCMAKE_INSTALL_LIBDIR=lib)
+    local binutils=
+    if [ -n "$triple" ]; then
+        need "g++-$triple" >&2
+        configure+=("-DCMAKE_TOOLCHAIN_FILE=$ROOT/cmake/toolchains/$triple.cmake")
+        binutils=$triple-
+    else
+        configure+=(-DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++)
+    fi
+    mkdir -p "$build"
+    cmake -S "$ROOT" -B "$build" "${configure[@]}" >"$build/configure.log" 2>&1 ||
+        { cat "$build/configure.log" >&2; return 1; }
+    cmake --build "$build" >"$build/build.log" 2>&1 || { cat "$build/build.log" >&2; return 1; }
+    rm -rf "$build/prefix" "$build/debug"
+    cmake --install "$build" --prefix "$build/prefix" >/dev/null
+
+    local library=$build/prefix/lib/libtidelink_android.so id
+    id=$(readelf -n "$library" | sed -n 's/^ *Build ID: *\([0-9a-f]*\)$/\1/p')
+    [ -n "$id" ] || { echo "$library has no build-id" >&2; return 1; }
+    mkdir -p "$build/debug/.build-id/${id:0:2}"
+    "${binutils}objcopy" --only-keep-debug "$library" "$build/debug/.build-id/${id:0:2}/${id:2}.debug"
+    "${binutils}strip" --strip-unneeded "$library"
+    check_library "$arch" "$library" >&2
+    echo "$build/prefix"
+}
+
+native_library() {
+    local prefix
+    prefix=$(native_prefix "$1") && echo "$prefix/lib/libtidelink_android.so"
+}
+
+# The checks the suite makes on its own builds, on any library file for ARCH.
+check_library() {
+    local arch=$1 library=$2 machine=${ELF_MACHINE[$1]}
+    local checks=(exports soname needed textrel stack machine)
+    [[ $machine == ELF64* ]] && checks+=(pagealign)
+    for check in "${checks[@]}"; do
+        cmake -DREADELF=readelf "-DLIBRARY=$library" "-DCHECK=$check" \
+            "-DEXPORTS_FILE=$ROOT/tests/abi/exports.txt" -DSONAME=libtidelink_android.so -DPAGE_SIZE=16384 \
+            "-DELF_CLASS=${machine%% *}" "-DELF_MACHINE=${machine#* }" \
+            -P "$ROOT/tests/abi/check_elf.cmake" | sed "s|^-- |$arch: |" || return 1
+    done
+    # A hard-float loader refuses a soft-float library, and the other way round.
+    local flags
+    flags=$(readelf -h "$library" | sed -n 's/^ *Flags: *//p')
+    case $arch in
+        armhf) [[ $flags == *hard-float* ]] ;;
+        armv7) [[ $flags == *soft-float* ]] ;;
+    esac || { echo "$arch: $library has the wrong float ABI: $flags" >&2; return 1; }
+}
+
+# dist/SHA256SUMS: every artifact in dist/, in sha256sum -c's format.
+write_checksums() {
+    local sums
+    sums=$(cd "$DIST" && find . -type f ! -name SHA256SUMS -printf '%P\n' | LC_ALL=C sort |
+        xargs -r -d '\n' sha256sum)
+    printf '%s\n' "$sums" >"$DIST/SHA256SUMS"
+}
