@@ -95,10 +95,10 @@ namespace Tidelink
 #endif
         IntPtr udpPlatformErrorString(int error);
 
-        // The clock never blocks and makes no system call (the vDSO answers),
-        // so on .NET it skips the switch to preemptive mode.
+        // No SuppressGCTransition, though the clock never blocks: measured
+        // here, it saved nothing beside clock_gettime's own 30 ns.
 #if NET
-        [LibraryImport(Library), SuppressGCTransition] public static partial
+        [LibraryImport(Library)] public static partial
 #else
         [DllImport(Library, ExactSpelling = true, CallingConvention = CallingConvention.Cdecl)] public static extern
 #endif
