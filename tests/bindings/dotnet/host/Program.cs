@@ -1,20 +1,33 @@
-// The scenario as a console program, for NativeAOT and for Mono: with an
-// argument, the library is loaded from that path. Exit status 1 on any failure.
+// The scenario as a console program, for NativeAOT and for Mono. With an
+// argument, the library is loaded from that path, and must be the only copy
+// mapped, whatever lies beside the binding. Exit status 1 on any failure.
 using System;
+using System.IO;
+using System.Linq;
 using Tidelink;
 
 static class Program
 {
     static int Main(string[] args)
     {
+        // Before any other call, in a method that makes none: Mono finds a
+        // call's library when it compiles the method that makes the call.
         if (args.Length > 0) Platform.Load(args[0]);
 #if NET
         IInterrupter interrupter = new Signals();
 #else
         IInterrupter interrupter = new Collections();
 #endif
+        var lines = Scenario.Run(interrupter);
+        if (args.Length > 0)
+        {
+            var mapped = File.ReadAllLines("/proc/self/maps").Where(line => line.EndsWith("/libtidelink_android.so"))
+                .Select(line => line.Substring(line.IndexOf('/'))).Distinct().ToArray();
+            lines.Add((mapped.SequenceEqual(new[] { Path.GetFullPath(args[0]) }) ? "ok   " : "FAIL ")
+                      + "Platform.Load: the library mapped is " + string.Join(", ", mapped));
+        }
         int failures = 0;
-        foreach (string line in Scenario.Run(interrupter))
+        foreach (string line in lines)
         {
             Console.WriteLine(line);
             if (line.StartsWith("FAIL", StringComparison.Ordinal)) failures++;
