@@ -82,11 +82,13 @@ check_library() {
     local arch=$1 library=$2 machine=${ELF_MACHINE[$1]}
     local checks=(exports soname needed textrel stack machine)
     [[ $machine == ELF64* ]] && checks+=(pagealign)
+    local check out
     for check in "${checks[@]}"; do
-        cmake -DREADELF=readelf "-DLIBRARY=$library" "-DCHECK=$check" \
+        out=$(cmake -DREADELF=readelf "-DLIBRARY=$library" "-DCHECK=$check" \
             "-DEXPORTS_FILE=$ROOT/tests/abi/exports.txt" -DSONAME=libtidelink_android.so -DPAGE_SIZE=16384 \
             "-DELF_CLASS=${machine%% *}" "-DELF_MACHINE=${machine#* }" \
-            -P "$ROOT/tests/abi/check_elf.cmake" | sed "s|^-- |$arch: |" || return 1
+            -P "$ROOT/tests/abi/check_elf.cmake" 2>&1) || { echo "$arch: $out" >&2; return 1; }
+        echo "$arch: ${out#-- }"
     done
     # A hard-float loader refuses a soft-float library, and the other way round.
     local flags

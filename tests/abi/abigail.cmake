@@ -70,7 +70,7 @@ elseif(MODE STREQUAL "compare")
         message(FATAL_ERROR "abidiff answered ${result}: the interface differs from "
             "${BASELINE} (the library's is in ${CURRENT}), or could not be read. For an "
             "intended change, run scripts/abi-baseline, commit the new baselines and raise "
-            "the minor version (README, 'Changing the interface').")
+            "the minor version (docs/abi.md, 'Changing the interface').")
     endif()
     message(STATUS "the interface matches ${BASELINE}")
 else()

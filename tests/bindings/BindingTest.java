@@ -99,6 +99,37 @@ public class BindingTest {
                   + delivered.get() + " signals times out after " + waited + " ms");
             check(delivered.get() >= 20, "signals arrived during the wait: " + delivered.get());
 
+            // close() on this thread during another's long wait: the wait runs
+            // to its time-out, and the port stays bound until then.
+            UdpSocket c = new UdpSocket();
+            c.bind(Endpoint.loopback(0));
+            Endpoint cEnd = c.localEndpoint();
+            String[] answer = {"no answer"};
+            Thread poller = new Thread(() -> {
+                try {
+                    answer[0] = "answered " + c.poll(1500);
+                } catch (Exception e) {
+                    answer[0] = e.toString();
+                }
+            });
+            poller.start();
+            Thread.sleep(100);
+            start = System.nanoTime();
+            c.close();
+            long closing = (System.nanoTime() - start) / 1_000_000;
+            int[] binds = new int[2];
+            for (int i = 0; i < 2; i++) {
+                try (UdpSocket d = new UdpSocket()) {
+                    d.bind(cEnd);
+                } catch (UdpException e) {
+                    binds[i] = e.errorNumber();
+                }
+                if (i == 0) poller.join(10000);
+            }
+            check(closing < 100 && c.isClosed(), "close() during another thread's 1500 ms wait took " + closing + " ms");
+            check(answer[0].equals("answered false") && binds[0] == 98 && binds[1] == 0,
+                  "the wait " + answer[0] + "; binding its port during it, then after: errno " + binds[0] + ", " + binds[1]);
+
             a.close();
             a.close();
             try {

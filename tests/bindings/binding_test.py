@@ -1,16 +1,41 @@
-"""Drives all eleven calls through the Python binding over 127.0.0.1, and a
-wait that a timer signal keeps interrupting.
-Run as: python3 -I binding_test.py BINDING_DIR path/to/libtidelink_android.so
+"""Drives all eleven calls through the Python binding over 127.0.0.1, a wait
+that a timer signal keeps interrupting, and closes racing other threads.
+Run as: python3 -I binding_test.py [BINDING_DIR path/to/libtidelink_android.so]
+(with no arguments: the installed package and the library beside it).
 """
 import ctypes
 import errno
 import os
+import random
 import signal
 import sys
+import threading
 import time
 import unittest
 
 LOOPBACK = ("127.0.0.1", 0)
+
+
+class CallsAfterClose:
+    """Stands between a Socket and the library and counts the calls that come
+    with a handle already given to udpClose; it answers those as the library
+    answers an invalid handle, rather than hand the library a freed record."""
+
+    def __init__(self, lib):
+        self._lib, self._lock, self._closed, self.count = lib, threading.Lock(), set(), 0
+
+    def __getattr__(self, name):
+        function = getattr(self._lib, name)
+
+        def call(handle, *args):
+            with self._lock:
+                if handle in self._closed:
+                    self.count += 1
+                    return tidelink.UDP_ERROR_INVALID_HANDLE
+                if name == "udpClose":
+                    self._closed.add(handle)
+                return function(handle, *args)
+        return call
 
 
 class Binding(unittest.TestCase):
@@ -97,6 +122,56 @@ class Binding(unittest.TestCase):
             s.poll(0)
         self.assertEqual(raised.exception.errno, errno.EBADF)
 
+    def test_the_library_is_the_one_named_or_the_one_beside_the_module(self):
+        beside = os.path.join(os.path.dirname(os.path.abspath(tidelink.__file__)), "libtidelink_android.so")
+        self.assertEqual(tidelink.load()._name, NAMED or beside)
+
+    def test_close_racing_a_receiver_lets_no_call_reach_the_library_after_it(self):
+        late = stuck = 0
+        for _ in range(400):
+            s = tidelink.Socket()
+            s.bind(LOOPBACK)
+            s._lib = calls = CallsAfterClose(s._lib)
+
+            def receive():
+                while True:
+                    try:
+                        s.recvfrom(64)
+                    except BlockingIOError:
+                        continue
+                    except OSError:
+                        return
+            reader = threading.Thread(target=receive)
+            reader.start()
+            time.sleep(random.random() / 1000)
+            s.close()
+            reader.join(5)
+            stuck += reader.is_alive()
+            late += calls.count
+        self.assertEqual((late, stuck), (0, 0), "calls after udpClose in 400 races, readers left running")
+
+    def test_close_during_a_long_wait_returns_at_once_and_the_port_is_freed_when_it_ends(self):
+        s = tidelink.Socket()
+        s.bind(LOOPBACK)
+        bound = s.getsockname()
+        answers = []
+        waiter = threading.Thread(target=lambda: answers.append(s.poll(1000)))
+        waiter.start()
+        time.sleep(0.1)
+        started = time.monotonic()
+        s.close()
+        closing = time.monotonic() - started
+        with tidelink.Socket() as other, self.assertRaises(OSError) as raised:
+            other.bind(bound)
+        self.assertEqual(raised.exception.errno, errno.EADDRINUSE)
+        waiter.join(5)
+        with tidelink.Socket() as other:
+            other.bind(bound)
+        self.assertLess(closing, 0.1, "close() took %.3f s" % closing)
+        self.assertEqual(answers, [False])
+        with self.assertRaises(OSError):
+            s.poll(0)
+
     def test_wait_goes_on_through_signals_and_times_out(self):
         delivered = []
         previous = signal.signal(signal.SIGALRM, lambda number, frame: delivered.append(number))
@@ -115,10 +190,11 @@ class Binding(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    if len(sys.argv) != 3:
-        sys.exit("usage: binding_test.py BINDING_DIR path/to/libtidelink_android.so")
-    sys.path.insert(0, sys.argv[1])
+    if len(sys.argv) not in (1, 3):
+        sys.exit("usage: binding_test.py [BINDING_DIR path/to/libtidelink_android.so]")
+    sys.path[:0] = sys.argv[1:2]
+    NAMED = sys.argv[2] if len(sys.argv) == 3 else None
     import tidelink
-    tidelink.load(sys.argv[2])
+    tidelink.load(NAMED)
     program = unittest.main(argv=sys.argv[:1], verbosity=2, exit=False)
     sys.exit(0 if program.result.wasSuccessful() else 1)

@@ -5,6 +5,9 @@ package tidelink;
 import com.sun.jna.Native;
 import com.sun.jna.NativeLibrary;
 import com.sun.jna.Pointer;
+import java.io.File;
+import java.io.IOException;
+import java.net.URL;
 
 /**
  * Raw declarations. Handles are opaque {@link Pointer}s: nothing here stops a
@@ -16,12 +19,40 @@ import com.sun.jna.Pointer;
 public final class TidelinkNative {
     /** The name a host loads: libtidelink_android.so, in jniLibs/&lt;abi&gt;/ on Android. */
     public static final String LIBRARY = "tidelink_android";
+    /** The system property that names the library's file, to load it before anything else. */
+    public static final String PATH_PROPERTY = "tidelink.library";
 
     static {
-        Native.register(TidelinkNative.class, NativeLibrary.getInstance(LIBRARY));
+        Native.register(TidelinkNative.class, open());
     }
 
     private TidelinkNative() {}
+
+    /**
+     * The file the host names in {@link #PATH_PROPERTY}; else the copy this
+     * binding's jar carries for the platform, under JNA's resource folder for
+     * it (linux-x86-64/ and the like); else the system loader's, by name.
+     * JNA's own search asks the system first, hence the explicit order.
+     */
+    private static NativeLibrary open() {
+        String named = System.getProperty(PATH_PROPERTY);
+        if (named != null) return NativeLibrary.getInstance(new File(named).getAbsolutePath());
+        ClassLoader loader = TidelinkNative.class.getClassLoader();
+        URL shipped = loader.getResource(com.sun.jna.Platform.RESOURCE_PREFIX + "/" + System.mapLibraryName(LIBRARY));
+        if (shipped != null) {
+            try {
+                File file = Native.extractFromResourcePath(LIBRARY, loader);
+                NativeLibrary library = NativeLibrary.getInstance(file.getAbsolutePath());
+                // A copy unpacked from a jar is mapped now and needed no more on
+                // disk, as JNA does with its own; a class folder's file stays.
+                if (!"file".equals(shipped.getProtocol())) file.delete();
+                return library;
+            } catch (IOException e) {
+                // Not unpacked: the system's copy, if any, is the last resort.
+            }
+        }
+        return NativeLibrary.getInstance(LIBRARY);
+    }
 
     public static native Pointer udpCreate();
 

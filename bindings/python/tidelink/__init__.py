@@ -9,13 +9,21 @@
 
 Addresses are ("a.b.c.d", port) tuples, as in the socket module. Failures
 raise OSError (BlockingIOError for an empty queue) with the system's error
-number and text. The library is found by name, libtidelink_android.so, unless
-load() is given a path first.
+number and text. The library is the one load() is given a path to, else the
+copy installed beside this module, else libtidelink_android.so by name
+through the system's loader.
+
+A Socket may be closed from any thread while others use it: close() returns
+at once, no call starts after it, and the library frees the socket when the
+last call in flight returns (a wait in flight runs to its own time-out, so
+the port stays bound until then).
 """
 import ctypes
 import errno
 import math
+import os
 import socket as _socket
+import threading
 import time
 
 __all__ = ["UdpEndPoint", "Socket", "load", "platform", "error_string", "milliseconds",
@@ -61,10 +69,14 @@ _SIGNATURES = {
 _lib = None
 
 
-def load(path=LIBRARY_NAME):
-    """Loads the library (once) and declares its eleven functions; answers the CDLL."""
+def load(path=None):
+    """Loads the library (once) and declares its eleven functions; answers the
+    CDLL. Without a path: the copy beside this module, else the system's."""
     global _lib
     if _lib is None:
+        if path is None:
+            beside = os.path.join(os.path.dirname(os.path.abspath(__file__)), LIBRARY_NAME)
+            path = beside if os.path.exists(beside) else LIBRARY_NAME
         # use_errno: ctypes keeps each call's errno for get_errno(), which the
         # wait reads to tell an interrupted wait from a failed one.
         lib = ctypes.CDLL(path, use_errno=True)
@@ -95,13 +107,24 @@ def _error(number, call):
 
 
 class Socket:
-    """An IPv4 datagram socket; closed once by close() or by leaving `with`."""
+    """An IPv4 datagram socket; closed once by close() or by leaving `with`.
+
+    ctypes lets go of the interpreter's lock for every library call, so a
+    close() on one thread can come while another thread is inside the library
+    with the same record. Each call therefore counts itself in and out under a
+    small lock, never held across a library call, and the last one out after
+    close() frees the record.
+    """
 
     def __init__(self):
         lib = load()
         self._lib = lib
+        self._state = threading.Lock()
+        self._calls = 0  # calls in flight
+        self._closing = False
         self._handle = lib.udpCreate()
         if not self._handle:
+            self._closing = True
             raise OSError("udpCreate: the system refused a socket")
         self._sender = UdpEndPoint()
         self._sender_pointer = ctypes.pointer(self._sender)
@@ -122,51 +145,89 @@ class Socket:
 
     @property
     def closed(self):
-        return self._handle is None
+        return self._closing
 
-    def _live(self):
-        # A closed handle is freed memory: no call may reach the library with it.
-        if self._handle is None:
-            raise OSError(errno.EBADF, "the socket is closed")
-        return self._handle
+    def _enter(self):
+        # After close() the record is freed, or will be by the last call in
+        # flight: no new call may reach the library with it.
+        with self._state:
+            if self._closing:
+                raise OSError(errno.EBADF, "the socket is closed")
+            self._calls += 1
+            return self._handle
+
+    def _leave(self):
+        with self._state:
+            self._calls -= 1
+            if not self._closing or self._calls:
+                return
+            handle, self._handle = self._handle, None
+        # close() has long returned: nobody is left to tell of a failure.
+        self._lib.udpClose(handle)
 
     def close(self):
-        """Closes once; later calls do nothing. Raises if the system's close failed."""
-        handle, self._handle = getattr(self, "_handle", None), None
-        if handle is not None:
-            result = self._lib.udpClose(handle)
-            if result != 0:
-                raise _error(result, "udpClose")
+        """Returns at once, from any thread; later calls do nothing. With calls
+        in flight on other threads, the library closes the socket when the
+        last of them returns, and a failure of that close goes unreported;
+        otherwise it closes now and a failure raises."""
+        state = getattr(self, "_state", None)
+        if state is None:
+            return  # __init__ failed before there was anything to close
+        with state:
+            if self._closing:
+                return
+            self._closing = True
+            if self._calls:
+                return
+            handle, self._handle = self._handle, None
+        result = self._lib.udpClose(handle)
+        if result != 0:
+            raise _error(result, "udpClose")
 
     def bind(self, address):
         """Binds to (host, port); port 0 lets the system choose. Then non-blocking."""
-        handle = self._live()
-        if self._lib.udpBind(handle, UdpEndPoint.from_address_tuple(address)) != 0:
-            raise _error(self._lib.udpLastError(handle), "udpBind")
+        endpoint = UdpEndPoint.from_address_tuple(address)
+        handle = self._enter()
+        try:
+            if self._lib.udpBind(handle, endpoint) != 0:
+                raise _error(self._lib.udpLastError(handle), "udpBind")
+        finally:
+            self._leave()
 
     def getsockname(self):
         endpoint = UdpEndPoint()
-        self._lib.udpGetEndPoint(self._live(), ctypes.byref(endpoint))
+        handle = self._enter()
+        try:
+            self._lib.udpGetEndPoint(handle, ctypes.byref(endpoint))
+        finally:
+            self._leave()
         return endpoint.to_address_tuple()
 
     @property
     def last_error(self):
         """The error number of the last failed bind, send or receive; 0 if none."""
-        return self._lib.udpLastError(self._live())
+        handle = self._enter()
+        try:
+            return self._lib.udpLastError(handle)
+        finally:
+            self._leave()
 
     def sendto(self, data, address):
         """Sends bytes (or any buffer) as one datagram to (host, port); answers the count."""
-        handle = self._live()
         last, endpoint = self._destination
         if address != last:
             endpoint = UdpEndPoint.from_address_tuple(address)
             self._destination = (address, endpoint)
         if not isinstance(data, bytes):
             data = bytes(data)
-        sent = self._lib.udpSendTo(handle, data, len(data), endpoint)
-        if sent < 0:
-            raise _error(self._lib.udpLastError(handle), "udpSendTo")
-        return sent
+        handle = self._enter()
+        try:
+            sent = self._lib.udpSendTo(handle, data, len(data), endpoint)
+            if sent < 0:
+                raise _error(self._lib.udpLastError(handle), "udpSendTo")
+            return sent
+        finally:
+            self._leave()
 
     def recvfrom(self, bufsize):
         """One datagram, cut to bufsize bytes, and its sender: (bytes, (host, port))."""
@@ -185,31 +246,40 @@ class Socket:
         return count, self._sender.to_address_tuple()
 
     def _receive(self, target, size):
-        handle = self._live()
-        count = self._lib.udpRecvFrom(handle, target, size, self._sender_pointer)
-        if count < 0:
-            raise _error(self._lib.udpLastError(handle), "udpRecvFrom")
-        return count
+        handle = self._enter()
+        try:
+            count = self._lib.udpRecvFrom(handle, target, size, self._sender_pointer)
+            if count < 0:
+                raise _error(self._lib.udpLastError(handle), "udpRecvFrom")
+            return count
+        finally:
+            self._leave()
 
     def poll(self, timeout_ms):
         """Waits up to timeout_ms for a datagram: True when one is there, False
         when the time ran out. A signal handler that interrupts the wait does
-        not end it early; an exception it raises does."""
+        not end it early; an exception it raises does, and after a close() on
+        another thread it raises OSError(EBADF) rather than wait again."""
         if timeout_ms < 0:
             raise ValueError("timeout_ms must not be negative")
-        handle = self._live()
-        deadline = time.monotonic() + timeout_ms / 1000.0
-        left = timeout_ms
-        while True:
-            result = self._lib.udpRecvPoll(handle, left)
-            if result == 0:
-                return True
-            if result == UDP_ERROR_TIMEOUT:
-                return False
-            number = ctypes.get_errno()
-            if number != errno.EINTR:
-                raise _error(number, "udpRecvPoll")
-            if left == 0:
-                return False
-            # Rounded up, so the wait never ends early.
-            left = max(0, min(timeout_ms, math.ceil((deadline - time.monotonic()) * 1000)))
+        handle = self._enter()
+        try:
+            deadline = time.monotonic() + timeout_ms / 1000.0
+            left = timeout_ms
+            while True:
+                result = self._lib.udpRecvPoll(handle, left)
+                if result == 0:
+                    return True
+                if result == UDP_ERROR_TIMEOUT:
+                    return False
+                number = ctypes.get_errno()
+                if number != errno.EINTR:
+                    raise _error(number, "udpRecvPoll")
+                if left == 0:
+                    return False
+                if self._closing:
+                    raise OSError(errno.EBADF, "the socket was closed during the wait")
+                # Rounded up, so the wait never ends early.
+                left = max(0, min(timeout_ms, math.ceil((deadline - time.monotonic()) * 1000)))
+        finally:
+            self._leave()
