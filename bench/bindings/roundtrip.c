@@ -1,10 +1,15 @@
 /* The 64-byte round trip that every binding's benchmark repeats, in C: send
  * on A, wait and receive on B, send back, wait and receive on A; then the
  * clock, a call that makes no system call. Prints "<nanoseconds per round
- * trip> <nanoseconds per clock call>", each the median of the repetitions. */
+ * trip> <nanoseconds per clock call>", each the median of the repetitions.
+ * Run as: roundtrip [COUNT [REPETITIONS [IDLE_THREADS]]]; idle threads make
+ * the process multi-threaded, as every managed runtime's is, which makes
+ * each system call on a descriptor dearer. */
+#include <pthread.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <time.h>
+#include <unistd.h>
 
 #include "tidelink.h"
 
@@ -26,9 +31,16 @@ static int compare(const void* x, const void* y) {
     return (a > b) - (a < b);
 }
 
+static void* idle(void* unused) {
+    (void)unused;
+    for (;;) pause();
+    return NULL;
+}
+
 int main(int argc, char** argv) {
     int count = argc > 1 ? atoi(argv[1]) : 20000;
     int repetitions = argc > 2 ? atoi(argv[2]) : 5;
+    int threads = argc > 3 ? atoi(argv[3]) : 0;
     unsigned char buffer[2048] = {0};
     double results[64];
     UdpEndPoint loopback = {0x7F000001, 0, 0};
@@ -36,6 +48,10 @@ int main(int argc, char** argv) {
     UdpSocket* a = udpCreate();
     UdpSocket* b = udpCreate();
     int r, i;
+    pthread_t thread;
+    for (i = 0; i < threads; i++) {
+        if (pthread_create(&thread, NULL, idle, NULL) != 0) return 1;
+    }
     if (repetitions < 1 || repetitions > 64 || !a || !b || udpBind(a, loopback) != 0 || udpBind(b, loopback) != 0) {
         return 1;
     }
