@@ -1,6 +1,5 @@
-// The 64-byte round trip of roundtrip.c through the C# binding's UdpSocket,
-// then its clock. Prints the median nanoseconds per round trip and per clock
-// call, as roundtrip.c does; the same source runs on CoreCLR, NativeAOT and Mono.
+// roundtrip.c's round trip and clock through the C# binding, on CoreCLR,
+// NativeAOT or Mono; prints the median ns per round trip and per clock call.
 using System;
 using System.Diagnostics;
 using Tidelink;

@@ -1,10 +1,5 @@
-/* The 64-byte round trip that every binding's benchmark repeats, in C: send
- * on A, wait and receive on B, send back, wait and receive on A; then the
- * clock, a call that makes no system call. Prints "<nanoseconds per round
- * trip> <nanoseconds per clock call>", each the median of the repetitions.
- * Run as: roundtrip [COUNT [REPETITIONS [IDLE_THREADS]]]; idle threads make
- * the process multi-threaded, as every managed runtime's is, which makes
- * each system call on a descriptor dearer. */
+/* The 64-byte round trip and the clock that every binding's benchmark repeats,
+ * in C: prints the median ns per round trip and per clock call. */
 #include <pthread.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -31,6 +26,10 @@ static int compare(const void* x, const void* y) {
     return (a > b) - (a < b);
 }
 
+/* A round trip is: send on A, wait and receive on B, send back, wait and
+ * receive on A. Run as: roundtrip [COUNT [REPETITIONS [IDLE_THREADS]]]. Idle
+ * threads make the process multi-threaded, as every managed runtime's is,
+ * which makes each system call on a descriptor dearer. */
 static void* idle(void* unused) {
     (void)unused;
     for (;;) pause();

@@ -1,6 +1,5 @@
 // An IPv4 datagram socket over one library handle: failures as exceptions,
-// buffers checked before the library writes into them, waits that outlast
-// signals.
+// buffers checked before the library writes, waits that outlast signals.
 using System;
 using System.Diagnostics;
 using System.Runtime.InteropServices;

@@ -1,6 +1,5 @@
-// Drives all eleven calls through the C# binding over 127.0.0.1, then a
-// 1500 ms wait on an empty socket while something keeps interrupting it.
-// Shared by the xunit project, the NativeAOT host and the Mono host.
+// All eleven calls through the C# binding over 127.0.0.1, then a 1500 ms wait
+// that keeps being interrupted; shared by the xunit, NativeAOT and Mono hosts.
 using System;
 using System.Collections.Generic;
 using System.Diagnostics;

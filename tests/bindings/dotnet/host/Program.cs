@@ -1,6 +1,5 @@
-// The scenario as a console program, for NativeAOT and for Mono. With an
-// argument, the library is loaded from that path, and must be the only copy
-// mapped, whatever lies beside the binding. Exit status 1 on any failure.
+// The scenario as a console program for NativeAOT and Mono, optionally with
+// the library's path to load (the only copy then mapped). Exits 1 on a failure.
 using System;
 using System.IO;
 using System.Linq;
