@@ -1,0 +1,29 @@
+// The SafeHandle that owns one library handle: calls in flight keep it open,
+// and the last of them (or Dispose, if none is in flight) closes it once.
+using System;
+using System.Runtime.InteropServices;
+
+namespace Tidelink
+{
+    /// <summary>Owns one library handle and closes it exactly once.</summary>
+    public sealed class UdpSocketHandle : SafeHandle
+    {
+        private int closeError;
+
+        // Public and parameterless: the marshalling stubs make the handle they return.
+        public UdpSocketHandle() : base(IntPtr.Zero, true) { }
+
+        public override bool IsInvalid { get { return handle == IntPtr.Zero; } }
+
+        /// <summary>udpClose's answer once the handle is released: 0, or the close's error number.</summary>
+        public int CloseError { get { return closeError; } }
+
+        protected override bool ReleaseHandle()
+        {
+            // The library frees the handle even when the close fails, so it is
+            // released either way; the error number is kept for Close to report.
+            closeError = Native.udpClose(handle);
+            return true;
+        }
+    }
+}
