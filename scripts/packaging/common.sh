@@ -48,6 +48,9 @@ native_prefix() {
         -DTIDELINK_BUILD_TESTS=OFF -DTIDELINK_BUILD_EXAMPLES=OFF -DTIDELINK_BUILD_BENCH=OFF
         -DCMAKE_INSTALL_LIBDIR=lib)
     local binutils=
+    # Linux hosts on riscv64 run the distributions' baseline, without the
+    # extensions Android's riscv64 ABI adds.
+    [ "$arch" != riscv64 ] || configure+=(-DTIDELINK_RISCV64_MARCH=rv64gc)
     if [ -n "$triple" ]; then
         need "g++-$triple" >&2
         configure+=("-DCMAKE_TOOLCHAIN_FILE=$ROOT/cmake/toolchains/$triple.cmake")
@@ -55,20 +58,25 @@ native_prefix() {
     else
         configure+=(-DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++)
     fi
+    # Configured afresh each time, so that the flags are the toolchain
+    # file's as it stands now, not those a cache kept.
     mkdir -p "$build"
+    rm -f "$build/CMakeCache.txt"
     cmake -S "$ROOT" -B "$build" "${configure[@]}" >"$build/configure.log" 2>&1 ||
         { cat "$build/configure.log" >&2; return 1; }
     cmake --build "$build" >"$build/build.log" 2>&1 || { cat "$build/build.log" >&2; return 1; }
     rm -rf "$build/prefix" "$build/debug"
-    cmake --install "$build" --prefix "$build/prefix" >/dev/null
+    cmake --install "$build" --prefix "$build/prefix" >/dev/null || return 1
 
     local library=$build/prefix/lib/libtidelink_android.so id
     id=$(readelf -n "$library" | sed -n 's/^ *Build ID: *\([0-9a-f]*\)$/\1/p')
     [ -n "$id" ] || { echo "$library has no build-id" >&2; return 1; }
     mkdir -p "$build/debug/.build-id/${id:0:2}"
-    "${binutils}objcopy" --only-keep-debug "$library" "$build/debug/.build-id/${id:0:2}/${id:2}.debug"
-    "${binutils}strip" --strip-unneeded "$library"
-    check_library "$arch" "$library" >&2
+    # Called for its output, where errexit does not reach: each step says
+    # itself when it fails.
+    "${binutils}objcopy" --only-keep-debug "$library" "$build/debug/.build-id/${id:0:2}/${id:2}.debug" || return 1
+    "${binutils}strip" --strip-unneeded "$library" || return 1
+    check_library "$arch" "$library" >&2 || return 1
     echo "$build/prefix"
 }
 
@@ -97,6 +105,15 @@ check_library() {
         armhf) [[ $flags == *hard-float* ]] ;;
         armv7) [[ $flags == *soft-float* ]] ;;
     esac || { echo "$arch: $library has the wrong float ABI: $flags" >&2; return 1; }
+    # And a riscv64 board without the vector or bit-manipulation extensions
+    # faults on their instructions.
+    if [ "$arch" = riscv64 ]; then
+        local isa
+        isa=$(readelf -A "$library" | sed -n 's/^ *Tag_RISCV_arch: *"\(.*\)"$/\1/p')
+        [[ -n $isa && ! $isa =~ _(v|zb|zve)[a-z0-9]*[0-9]p ]] ||
+            { echo "$arch: $library needs more than rv64gc: $isa" >&2; return 1; }
+        echo "$arch: isa: $isa"
+    fi
 }
 
 # dist/SHA256SUMS: every artifact in dist/, in sha256sum -c's format.
