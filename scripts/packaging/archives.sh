@@ -1,11 +1,7 @@
 # Release archives for C and CMake hosts: dist/tidelink-<version>-<arch>.tar.gz
 # holds what cmake --install lays out; -debug.tar.gz beside it holds the
 # library's debug information under .build-id/, where gdb looks for it.
-for arch in "${ARCHES[@]}"; do
-    if ! has_arch "$arch"; then
-        echo "archives: no $arch toolchain in this tree"
-        continue
-    fi
+for arch in $(buildable "${ARCHES[@]}"); do
     prefix=$(native_prefix "$arch")
     name=tidelink-$VERSION-$arch
     "$ROOT/scripts/packaging/tarball" "$prefix" "$name" "$DIST/$name.tar.gz"

@@ -22,6 +22,9 @@ declare -A TOOLCHAIN=([x86_64]="" [aarch64]=aarch64-linux-gnu [armhf]=arm-linux-
 declare -A ELF_MACHINE=([x86_64]="ELF64 Advanced Micro Devices X86-64" [aarch64]="ELF64 AArch64"
     [armhf]="ELF32 ARM" [armv7]="ELF32 ARM" [x86]="ELF32 Intel 80386" [riscv64]="ELF64 RISC-V")
 ARCHES=(x86_64 aarch64 armhf armv7 x86 riscv64)
+# Those Linux hosts run, which the language packages serve (armv7's
+# soft-float calls serve Android alone).
+LINUX_ARCHES=(x86_64 aarch64 armhf x86 riscv64)
 
 need() {
     "$ROOT/scripts/install-deps" "$@"
@@ -32,6 +35,19 @@ need() {
 has_arch() {
     local triple=${TOOLCHAIN[$1]-missing}
     [ "$triple" != missing ] && { [ -z "$triple" ] || [ -f "$ROOT/cmake/toolchains/$triple.cmake" ]; }
+}
+
+# The ARCHs given that this tree builds, one a line; the others are named on
+# standard error.
+buildable() {
+    local arch
+    for arch in "$@"; do
+        if has_arch "$arch"; then
+            echo "$arch"
+        else
+            echo "no $arch toolchain in this tree: left out" >&2
+        fi
+    done
 }
 
 # The release library for ARCH, built once per tree into build/package/ARCH:
@@ -58,10 +74,15 @@ native_prefix() {
     else
         configure+=(-DCMAKE_C_COMPILER=gcc -DCMAKE_CXX_COMPILER=g++)
     fi
-    # Configured afresh each time, so that the flags are the toolchain
-    # file's as it stands now, not those a cache kept.
+    # Once per run of scripts/package: the parts share what the first built.
+    if [ -n "${PACKAGE_RUN:-}" ] && [ "$(cat "$build/run" 2>/dev/null)" = "$PACKAGE_RUN" ]; then
+        echo "$build/prefix"
+        return
+    fi
+    # Configured afresh each run, so that the flags are the toolchain file's
+    # as it stands now, not those a cache kept.
     mkdir -p "$build"
-    rm -f "$build/CMakeCache.txt"
+    rm -f "$build/CMakeCache.txt" "$build/run"
     cmake -S "$ROOT" -B "$build" "${configure[@]}" >"$build/configure.log" 2>&1 ||
         { cat "$build/configure.log" >&2; return 1; }
     cmake --build "$build" >"$build/build.log" 2>&1 || { cat "$build/build.log" >&2; return 1; }
@@ -77,6 +98,7 @@ native_prefix() {
     "${binutils}objcopy" --only-keep-debug "$library" "$build/debug/.build-id/${id:0:2}/${id:2}.debug" || return 1
     "${binutils}strip" --strip-unneeded "$library" || return 1
     check_library "$arch" "$library" >&2 || return 1
+    [ -z "${PACKAGE_RUN:-}" ] || echo "$PACKAGE_RUN" >"$build/run"
     echo "$build/prefix"
 }
 

@@ -2,11 +2,7 @@
 # architecture's library under JNA's resource folder for it. Sourced by scripts/package.
 need default-jdk-headless libjna-java
 natives=()
-for arch in x86_64 aarch64 armhf x86 riscv64; do
-    if ! has_arch "$arch"; then
-        echo "java: no $arch toolchain in this tree"
-        continue
-    fi
+for arch in $(buildable "${LINUX_ARCHES[@]}"); do
     library=$(native_library "$arch")
     natives+=("$arch=$library")
 done
