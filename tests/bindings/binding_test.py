@@ -27,14 +27,14 @@ class CallsAfterClose:
     def __getattr__(self, name):
         function = getattr(self._lib, name)
 
-        def call(handle, *args):
+        def call(*args):
             with self._lock:
-                if handle in self._closed:
+                if args and args[0] in self._closed:
                     self.count += 1
                     return tidelink.UDP_ERROR_INVALID_HANDLE
                 if name == "udpClose":
-                    self._closed.add(handle)
-                return function(handle, *args)
+                    self._closed.add(args[0])
+                return function(*args)
         return call
 
 
@@ -128,10 +128,15 @@ class Binding(unittest.TestCase):
 
     def test_close_racing_a_receiver_lets_no_call_reach_the_library_after_it(self):
         late = stuck = 0
+        lib = tidelink.load()
         for _ in range(400):
-            s = tidelink.Socket()
+            # Every library call of this socket, from udpCreate on, goes through calls.
+            tidelink._lib = calls = CallsAfterClose(lib)
+            try:
+                s = tidelink.Socket()
+            finally:
+                tidelink._lib = lib
             s.bind(LOOPBACK)
-            s._lib = calls = CallsAfterClose(s._lib)
 
             def receive():
                 while True:

@@ -18,34 +18,56 @@ at once, no call starts after it, and the library frees the socket when the
 last call in flight returns (a wait in flight runs to its own time-out, so
 the port stays bound until then).
 """
+from __future__ import annotations
+
 import ctypes
 import errno
 import math
 import os
 import socket as _socket
-import threading
 import time
+from typing import TYPE_CHECKING, Any, Callable, List, Optional, Tuple
 
-__all__ = ["UdpEndPoint", "Socket", "load", "platform", "error_string", "milliseconds",
-           "UDP_ERROR_SYSTEM", "UDP_ERROR_INVALID_HANDLE", "UDP_ERROR_TIMEOUT", "LOOPBACK"]
+if TYPE_CHECKING:
+    from _typeshed import ReadableBuffer, WriteableBuffer
 
+try:
+    from ._version import __version__
+except ImportError:  # run from the source tree: the package build writes _version.py
+    __version__ = "0+source"
+
+__all__ = ["UdpEndPoint", "Socket", "Address", "load", "platform", "error_string", "milliseconds",
+           "UDP_ERROR_SYSTEM", "UDP_ERROR_INVALID_HANDLE", "UDP_ERROR_TIMEOUT", "LOOPBACK", "__version__"]
+
+Address = Tuple[str, int]
+"""An IPv4 endpoint as the socket module writes it: ("a.b.c.d", port)."""
 LIBRARY_NAME = "libtidelink_android.so"
-LOOPBACK = 0x7F000001  # 127.0.0.1 in host byte order
+"""The file name of the library, beside this module or on the loader's path."""
+LOOPBACK = 0x7F000001
+"""127.0.0.1 in host byte order, as UdpEndPoint.address holds it."""
 UDP_ERROR_SYSTEM = -1
+"""A library call's result when a system call failed; the number is in udpLastError."""
 UDP_ERROR_INVALID_HANDLE = -2
+"""A library call's result for a null handle."""
 UDP_ERROR_TIMEOUT = -3
+"""udpRecvPoll's result when nothing became readable in time."""
 
 
 class UdpEndPoint(ctypes.Structure):
     """The library's 8-byte endpoint; address and port in host byte order."""
     _fields_ = [("address", ctypes.c_uint32), ("port", ctypes.c_uint16), ("reserved", ctypes.c_uint16)]
+    address: int
+    port: int
+    reserved: int
 
     @classmethod
-    def from_address_tuple(cls, address):
+    def from_address_tuple(cls, address: Address) -> UdpEndPoint:
+        """The endpoint of ("a.b.c.d", port)."""
         host, port = address
         return cls(int.from_bytes(_socket.inet_aton(host), "big"), port, 0)
 
-    def to_address_tuple(self):
+    def to_address_tuple(self) -> Address:
+        """This endpoint as ("a.b.c.d", port)."""
         return _socket.inet_ntoa(self.address.to_bytes(4, "big")), self.port
 
 
@@ -66,10 +88,10 @@ _SIGNATURES = {
     "udpGetHighPrecisionTime": (ctypes.c_uint32, []),
 }
 
-_lib = None
+_lib: Optional[ctypes.CDLL] = None
 
 
-def load(path=None):
+def load(path: Optional[str] = None) -> ctypes.CDLL:
     """Loads the library (once) and declares its eleven functions; answers the
     CDLL. Without a path: the copy beside this module, else the system's."""
     global _lib
@@ -77,33 +99,56 @@ def load(path=None):
         if path is None:
             beside = os.path.join(os.path.dirname(os.path.abspath(__file__)), LIBRARY_NAME)
             path = beside if os.path.exists(beside) else LIBRARY_NAME
-        # use_errno: ctypes keeps each call's errno for get_errno(), which the
-        # wait reads to tell an interrupted wait from a failed one.
+        # use_errno: ctypes keeps the wait's errno for get_errno(), which tells
+        # an interrupted wait from a failed one. Keeping it costs every call a
+        # lookup, and the other calls store their error in the record: they
+        # come through a second handle on the same library, which keeps none.
         lib = ctypes.CDLL(path, use_errno=True)
+        plain = ctypes.CDLL(path)
         for name, (restype, argtypes) in _SIGNATURES.items():
-            function = getattr(lib, name)
+            function = getattr(lib if name == "udpRecvPoll" else plain, name)
             function.restype = restype
             function.argtypes = argtypes
+            setattr(lib, name, function)
         _lib = lib
     return _lib
 
 
-def platform():
-    return load().udpPlatform().decode()
+def platform() -> str:
+    """The name of the platform layer the library is: "android"."""
+    name: bytes = load().udpPlatform()
+    return name.decode()
 
 
-def error_string(number):
-    return load().udpPlatformErrorString(number).decode(errors="replace")
+def error_string(number: int) -> str:
+    """The system's text for an error number, as strerror gives it."""
+    text: bytes = load().udpPlatformErrorString(number)
+    return text.decode(errors="replace")
 
 
-def milliseconds():
+def milliseconds() -> int:
     """Monotonic milliseconds modulo 2**32: take differences modulo 2**32."""
-    return load().udpGetHighPrecisionTime()
+    count: int = load().udpGetHighPrecisionTime()
+    return count
 
 
-def _error(number, call):
+def _error(number: int, call: str) -> OSError:
     # OSError picks the subclass for the number (BlockingIOError for EAGAIN).
     return OSError(number, "%s: %s" % (call, error_string(number)))
+
+
+_clock = time.monotonic
+
+
+def _closed() -> OSError:
+    return OSError(errno.EBADF, "the socket is closed")
+
+
+def _writable_view(buffer: WriteableBuffer) -> Tuple[Any, Optional[ctypes.Array[ctypes.c_char]], int]:
+    # (buffer, a ctypes view of it, its size); from_buffer refuses an empty
+    # buffer, and the library is then given null.
+    size = memoryview(buffer).nbytes
+    return buffer, (ctypes.c_char * size).from_buffer(buffer) if size else None, size
 
 
 class Socket:
@@ -111,175 +156,212 @@ class Socket:
 
     ctypes lets go of the interpreter's lock for every library call, so a
     close() on one thread can come while another thread is inside the library
-    with the same record. Each call therefore counts itself in and out under a
-    small lock, never held across a library call, and the last one out after
-    close() frees the record.
+    with the same record. Each call puts an entry in a list before it reads
+    the handle, and takes it out after the library returns; close() clears
+    the handle and then puts in and takes out an entry of its own. Whoever
+    takes out an entry and then finds the handle cleared and the list empty
+    frees the record, once: it pops the handle from a second list, which only
+    one of them can do. Each list operation and attribute access runs whole,
+    and all of them in one order (the interpreter's lock; a free-threaded
+    build locks the list for each operation), so a call that found the handle
+    still set has its entry in the list until it leaves, and nobody frees the
+    record before that; a call that comes later finds the handle cleared.
+
+    That costs two list operations a call and no lock. sendto, recvfrom_into
+    and poll, the calls of a round trip, write the steps out rather than pay
+    for one more frame (_call) a datagram.
     """
 
-    def __init__(self):
-        lib = load()
-        self._lib = lib
-        self._state = threading.Lock()
-        self._calls = 0  # calls in flight
-        self._closing = False
-        self._handle = lib.udpCreate()
-        if not self._handle:
-            self._closing = True
+    def __init__(self) -> None:
+        """Creates the socket; OSError when the system refuses one."""
+        self._lib = lib = load()
+        # The round trip's three, one lookup less each.
+        self._send, self._receive, self._wait = lib.udpSendTo, lib.udpRecvFrom, lib.udpRecvPoll
+        handle: Optional[int] = lib.udpCreate()
+        self._handle = handle  # None once closed
+        self._calls: List[None] = []  # one entry per call in flight
+        self._owner: List[int] = [handle] if handle else []
+        if not handle:
             raise OSError("udpCreate: the system refused a socket")
         self._sender = UdpEndPoint()
         self._sender_pointer = ctypes.pointer(self._sender)
-        self._buffer = None
-        self._destination = (None, None)  # the last address and its UdpEndPoint
+        self._sender_bits = ctypes.c_uint64.from_buffer(self._sender)
+        # The last of each, kept as one tuple that a thread replaces whole.
+        self._sender_seen: Tuple[int, Address] = (0, ("0.0.0.0", 0))
+        self._destination: Tuple[Optional[Address], UdpEndPoint] = (None, UdpEndPoint())
+        self._into = _writable_view(bytearray())
+        self._buffer = bytearray()  # recvfrom's
 
-    def __enter__(self):
+    def __enter__(self) -> Socket:
         return self
 
-    def __exit__(self, *exc):
+    def __exit__(self, *exc: object) -> None:
         self.close()
 
-    def __del__(self):
+    def __del__(self) -> None:
         try:
             self.close()
         except OSError:
             pass  # nobody is left to tell; the handle is freed either way
 
     @property
-    def closed(self):
-        return self._closing
+    def closed(self) -> bool:
+        """True once close() has been called."""
+        return self._handle is None
 
-    def _enter(self):
-        # After close() the record is freed, or will be by the last call in
-        # flight: no new call may reach the library with it.
-        with self._state:
-            if self._closing:
-                raise OSError(errno.EBADF, "the socket is closed")
-            self._calls += 1
-            return self._handle
+    def _call(self, function: Callable[..., int], *args: Any) -> int:
+        # One library call with the handle, counted in flight (see the class).
+        calls = self._calls
+        calls.append(None)
+        try:
+            handle = self._handle
+            if handle is None:
+                raise _closed()
+            return function(handle, *args)
+        finally:
+            calls.pop()
+            if self._handle is None:
+                self._release()
 
-    def _leave(self):
-        with self._state:
-            self._calls -= 1
-            if not self._closing or self._calls:
-                return
-            handle, self._handle = self._handle, None
-        # close() has long returned: nobody is left to tell of a failure.
-        self._lib.udpClose(handle)
+    def _release(self) -> int:
+        # After close(), the last one out frees the record: 0, or udpClose's answer.
+        if self._calls:
+            return 0
+        try:
+            handle = self._owner.pop()
+        except IndexError:
+            return 0  # another thread took it
+        result: int = self._lib.udpClose(handle)
+        return result
 
-    def close(self):
+    def close(self) -> None:
         """Returns at once, from any thread; later calls do nothing. With calls
         in flight on other threads, the library closes the socket when the
         last of them returns, and a failure of that close goes unreported;
         otherwise it closes now and a failure raises."""
-        state = getattr(self, "_state", None)
-        if state is None:
-            return  # __init__ failed before there was anything to close
-        with state:
-            if self._closing:
-                return
-            self._closing = True
-            if self._calls:
-                return
-            handle, self._handle = self._handle, None
-        result = self._lib.udpClose(handle)
+        if getattr(self, "_handle", None) is None:
+            return  # closed, or __init__ failed before there was anything to close
+        self._handle = None
+        # In and out like a call, so that the list's own order decides which
+        # of close() and the calls in flight is the last one out.
+        self._calls.append(None)
+        self._calls.pop()
+        result = self._release()
         if result != 0:
             raise _error(result, "udpClose")
 
-    def bind(self, address):
+    def bind(self, address: Address) -> None:
         """Binds to (host, port); port 0 lets the system choose. Then non-blocking."""
-        endpoint = UdpEndPoint.from_address_tuple(address)
-        handle = self._enter()
-        try:
-            if self._lib.udpBind(handle, endpoint) != 0:
-                raise _error(self._lib.udpLastError(handle), "udpBind")
-        finally:
-            self._leave()
+        if self._call(self._lib.udpBind, UdpEndPoint.from_address_tuple(address)) != 0:
+            raise _error(self._call(self._lib.udpLastError), "udpBind")
 
-    def getsockname(self):
+    def getsockname(self) -> Address:
+        """The bound endpoint as the library learnt it; ("0.0.0.0", 0) before bind."""
         endpoint = UdpEndPoint()
-        handle = self._enter()
-        try:
-            self._lib.udpGetEndPoint(handle, ctypes.byref(endpoint))
-        finally:
-            self._leave()
+        self._call(self._lib.udpGetEndPoint, ctypes.byref(endpoint))
         return endpoint.to_address_tuple()
 
     @property
-    def last_error(self):
+    def last_error(self) -> int:
         """The error number of the last failed bind, send or receive; 0 if none."""
-        handle = self._enter()
-        try:
-            return self._lib.udpLastError(handle)
-        finally:
-            self._leave()
+        return self._call(self._lib.udpLastError)
 
-    def sendto(self, data, address):
+    def sendto(self, data: ReadableBuffer, address: Address) -> int:
         """Sends bytes (or any buffer) as one datagram to (host, port); answers the count."""
-        last, endpoint = self._destination
-        if address != last:
-            endpoint = UdpEndPoint.from_address_tuple(address)
-            self._destination = (address, endpoint)
-        if not isinstance(data, bytes):
+        destination = self._destination
+        if address is not destination[0] and address != destination[0]:
+            destination = (address, UdpEndPoint.from_address_tuple(address))
+            self._destination = destination
+        if type(data) is not bytes:
             data = bytes(data)
-        handle = self._enter()
+        calls = self._calls
+        calls.append(None)
         try:
-            sent = self._lib.udpSendTo(handle, data, len(data), endpoint)
+            handle = self._handle
+            if handle is None:
+                raise _closed()
+            sent: int = self._send(handle, data, len(data), destination[1])
             if sent < 0:
                 raise _error(self._lib.udpLastError(handle), "udpSendTo")
-            return sent
         finally:
-            self._leave()
+            calls.pop()
+            if self._handle is None:
+                self._release()
+        return sent
 
-    def recvfrom(self, bufsize):
+    def recvfrom(self, bufsize: int) -> Tuple[bytes, Address]:
         """One datagram, cut to bufsize bytes, and its sender: (bytes, (host, port))."""
-        if self._buffer is None or len(self._buffer) < bufsize:
-            self._buffer = ctypes.create_string_buffer(bufsize)
-        count = self._receive(self._buffer, bufsize)
-        return ctypes.string_at(self._buffer, count), self._sender.to_address_tuple()
+        if bufsize < 0:
+            raise ValueError("negative bufsize")
+        buffer = self._buffer
+        if len(buffer) < bufsize:
+            buffer = self._buffer = bytearray(bufsize)
+        count, sender = self.recvfrom_into(buffer if bufsize else bytearray(), bufsize)
+        return bytes(buffer[:count]), sender
 
-    def recvfrom_into(self, buffer, nbytes=0):
-        """Into a writable buffer (bytearray, memoryview...): (count, (host, port))."""
-        size = nbytes or len(buffer)
-        if size < 0 or size > len(buffer):
+    def recvfrom_into(self, buffer: WriteableBuffer, nbytes: int = 0) -> Tuple[int, Address]:
+        """Into a writable buffer (bytearray, memoryview...): (count, (host, port)).
+        The socket keeps its view of the last buffer given, so that passing the
+        same one again costs nothing; a bytearray can't change its size while
+        it is the last one given (pass another, or close the socket, first)."""
+        into = self._into
+        if into[0] is not buffer:
+            into = self._into = _writable_view(buffer)
+        size = nbytes or into[2]
+        if nbytes and not 0 < nbytes <= into[2]:
             raise ValueError("nbytes is larger than the buffer")
-        target = (ctypes.c_char * size).from_buffer(buffer) if size else None
-        count = self._receive(target, size)
-        return count, self._sender.to_address_tuple()
-
-    def _receive(self, target, size):
-        handle = self._enter()
+        calls = self._calls
+        calls.append(None)
         try:
-            count = self._lib.udpRecvFrom(handle, target, size, self._sender_pointer)
+            handle = self._handle
+            if handle is None:
+                raise _closed()
+            count: int = self._receive(handle, into[1], size, self._sender_pointer)
             if count < 0:
                 raise _error(self._lib.udpLastError(handle), "udpRecvFrom")
-            return count
+            # Most datagrams come from the sender of the one before.
+            bits: int = self._sender_bits.value
         finally:
-            self._leave()
+            calls.pop()
+            if self._handle is None:
+                self._release()
+        seen = self._sender_seen
+        if seen[0] != bits:
+            seen = self._sender_seen = (bits, UdpEndPoint.from_buffer_copy(self._sender_bits).to_address_tuple())
+        return count, seen[1]
 
-    def poll(self, timeout_ms):
+    def poll(self, timeout_ms: int) -> bool:
         """Waits up to timeout_ms for a datagram: True when one is there, False
         when the time ran out. A signal handler that interrupts the wait does
         not end it early; an exception it raises does, and after a close() on
         another thread it raises OSError(EBADF) rather than wait again."""
         if timeout_ms < 0:
             raise ValueError("timeout_ms must not be negative")
-        handle = self._enter()
+        calls = self._calls
+        calls.append(None)
         try:
-            deadline = time.monotonic() + timeout_ms / 1000.0
+            handle = self._handle
+            if handle is None:
+                raise _closed()
+            started = _clock()
             left = timeout_ms
             while True:
-                result = self._lib.udpRecvPoll(handle, left)
+                result: int = self._wait(handle, left)
                 if result == 0:
                     return True
                 if result == UDP_ERROR_TIMEOUT:
                     return False
+                # The wait stores no error number: errno tells an interrupted wait.
                 number = ctypes.get_errno()
                 if number != errno.EINTR:
                     raise _error(number, "udpRecvPoll")
                 if left == 0:
                     return False
-                if self._closing:
+                if self._handle is None:
                     raise OSError(errno.EBADF, "the socket was closed during the wait")
                 # Rounded up, so the wait never ends early.
-                left = max(0, min(timeout_ms, math.ceil((deadline - time.monotonic()) * 1000)))
+                left = max(0, timeout_ms - math.floor((_clock() - started) * 1000))
         finally:
-            self._leave()
+            calls.pop()
+            if self._handle is None:
+                self._release()
