@@ -1,9 +1,10 @@
-# The version from the header's macros, and a wheel for the library's platform
-# that names no Python ABI, since nothing here is compiled against Python.
+# The version from the header's macros, also written into the package, and a
+# wheel for the library's platform that names no Python ABI.
 import os
 import re
 
 from setuptools import Distribution, setup
+from setuptools.command.build_py import build_py
 from wheel.bdist_wheel import bdist_wheel
 
 HEADER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "include", "tidelink.h")
@@ -14,6 +15,14 @@ def version():
         text = header.read()
     return ".".join(re.search(r"^#define TIDELINK_VERSION_%s +([0-9]+)$" % part, text, re.M).group(1)
                     for part in ("MAJOR", "MINOR", "PATCH"))
+
+
+class VersionedBuild(build_py):
+    # Python 3.7 has no importlib.metadata to read it from the installed package.
+    def run(self):
+        super().run()
+        with open(os.path.join(self.build_lib, "tidelink", "_version.py"), "w") as out:
+            out.write('__version__ = "%s"\n' % self.distribution.get_version())
 
 
 class LibraryDistribution(Distribution):
@@ -29,4 +38,5 @@ class LibraryWheel(bdist_wheel):
         return "py3", "none", self.plat_name
 
 
-setup(version=version(), distclass=LibraryDistribution, cmdclass={"bdist_wheel": LibraryWheel})
+setup(version=version(), distclass=LibraryDistribution,
+      cmdclass={"build_py": VersionedBuild, "bdist_wheel": LibraryWheel})

@@ -12,6 +12,7 @@ import sys
 import threading
 import time
 import unittest
+from typing import Any, Callable, List, Set
 
 LOOPBACK = ("127.0.0.1", 0)
 
@@ -21,13 +22,14 @@ class CallsAfterClose:
     with a handle already given to udpClose; it answers those as the library
     answers an invalid handle, rather than hand the library a freed record."""
 
-    def __init__(self, lib):
-        self._lib, self._lock, self._closed, self.count = lib, threading.Lock(), set(), 0
+    def __init__(self, lib: ctypes.CDLL) -> None:
+        self._lib, self._lock, self.count = lib, threading.Lock(), 0
+        self._closed: Set[int] = set()
 
-    def __getattr__(self, name):
+    def __getattr__(self, name: str) -> Callable[..., Any]:
         function = getattr(self._lib, name)
 
-        def call(*args):
+        def call(*args: Any) -> Any:
             with self._lock:
                 if args and args[0] in self._closed:
                     self.count += 1
@@ -39,11 +41,12 @@ class CallsAfterClose:
 
 
 class Binding(unittest.TestCase):
-    def test_layout_is_eight_bytes_at_0_4_6(self):
+    def test_layout_is_eight_bytes_at_0_4_6(self) -> None:
         E = tidelink.UdpEndPoint
-        self.assertEqual((ctypes.sizeof(E), E.address.offset, E.port.offset, E.reserved.offset), (8, 0, 4, 6))
+        offsets = [getattr(E, field).offset for field in ("address", "port", "reserved")]
+        self.assertEqual((ctypes.sizeof(E), offsets), (8, [0, 4, 6]))
 
-    def test_platform_error_texts_and_clock(self):
+    def test_platform_error_texts_and_clock(self) -> None:
         self.assertEqual(tidelink.platform(), "android")
         for number in (errno.EAGAIN, errno.ECONNREFUSED, errno.EADDRINUSE):
             self.assertEqual(tidelink.error_string(number), os.strerror(number))
@@ -51,7 +54,7 @@ class Binding(unittest.TestCase):
         time.sleep(0.1)
         self.assertTrue(95 <= (tidelink.milliseconds() - before) % 2**32 < 1000)  # the count wraps
 
-    def test_round_trip_names_the_sender(self):
+    def test_round_trip_names_the_sender(self) -> None:
         with tidelink.Socket() as a, tidelink.Socket() as b:
             a.bind(LOOPBACK)
             b.bind(LOOPBACK)
@@ -69,7 +72,7 @@ class Binding(unittest.TestCase):
             self.assertEqual(a.recvfrom_into(into, 5), (3, b_end))
             self.assertEqual(into, b"ack-----")
 
-    def test_empty_queue_times_out_then_would_block(self):
+    def test_empty_queue_times_out_then_would_block(self) -> None:
         with tidelink.Socket() as s:
             s.bind(LOOPBACK)
             started = time.monotonic()
@@ -80,7 +83,7 @@ class Binding(unittest.TestCase):
             self.assertEqual(raised.exception.errno, errno.EAGAIN)
             self.assertEqual(s.last_error, errno.EAGAIN)
 
-    def test_second_bind_fails_with_the_systems_error(self):
+    def test_second_bind_fails_with_the_systems_error(self) -> None:
         with tidelink.Socket() as s:
             s.bind(LOOPBACK)
             bound = s.getsockname()
@@ -89,7 +92,7 @@ class Binding(unittest.TestCase):
             self.assertEqual((raised.exception.errno, s.last_error), (errno.EINVAL, errno.EINVAL))
             self.assertEqual(s.getsockname(), bound)
 
-    def test_declarations_pass_the_endpoint_by_value_and_leave_the_filler(self):
+    def test_declarations_pass_the_endpoint_by_value_and_leave_the_filler(self) -> None:
         lib = tidelink.load()
         a, b = lib.udpCreate(), lib.udpCreate()
         try:
@@ -114,7 +117,7 @@ class Binding(unittest.TestCase):
         finally:
             self.assertEqual((lib.udpClose(a), lib.udpClose(b)), (0, 0))
 
-    def test_closed_socket_refuses_calls_and_closes_once(self):
+    def test_closed_socket_refuses_calls_and_closes_once(self) -> None:
         s = tidelink.Socket()
         s.close()
         s.close()
@@ -122,23 +125,23 @@ class Binding(unittest.TestCase):
             s.poll(0)
         self.assertEqual(raised.exception.errno, errno.EBADF)
 
-    def test_the_library_is_the_one_named_or_the_one_beside_the_module(self):
+    def test_the_library_is_the_one_named_or_the_one_beside_the_module(self) -> None:
         beside = os.path.join(os.path.dirname(os.path.abspath(tidelink.__file__)), "libtidelink_android.so")
         self.assertEqual(tidelink.load()._name, NAMED or beside)
 
-    def test_close_racing_a_receiver_lets_no_call_reach_the_library_after_it(self):
+    def test_close_racing_a_receiver_lets_no_call_reach_the_library_after_it(self) -> None:
         late = stuck = 0
         lib = tidelink.load()
         for _ in range(400):
             # Every library call of this socket, from udpCreate on, goes through calls.
-            tidelink._lib = calls = CallsAfterClose(lib)
+            tidelink._lib = calls = CallsAfterClose(lib)  # type: ignore[assignment]
             try:
                 s = tidelink.Socket()
             finally:
                 tidelink._lib = lib
             s.bind(LOOPBACK)
 
-            def receive():
+            def receive() -> None:
                 while True:
                     try:
                         s.recvfrom(64)
@@ -155,11 +158,11 @@ class Binding(unittest.TestCase):
             late += calls.count
         self.assertEqual((late, stuck), (0, 0), "calls after udpClose in 400 races, readers left running")
 
-    def test_close_during_a_long_wait_returns_at_once_and_the_port_is_freed_when_it_ends(self):
+    def test_close_during_a_long_wait_returns_at_once_and_the_port_is_freed_when_it_ends(self) -> None:
         s = tidelink.Socket()
         s.bind(LOOPBACK)
         bound = s.getsockname()
-        answers = []
+        answers: List[bool] = []
         waiter = threading.Thread(target=lambda: answers.append(s.poll(1000)))
         waiter.start()
         time.sleep(0.1)
@@ -177,8 +180,8 @@ class Binding(unittest.TestCase):
         with self.assertRaises(OSError):
             s.poll(0)
 
-    def test_wait_goes_on_through_signals_and_times_out(self):
-        delivered = []
+    def test_wait_goes_on_through_signals_and_times_out(self) -> None:
+        delivered: List[int] = []
         previous = signal.signal(signal.SIGALRM, lambda number, frame: delivered.append(number))
         signal.setitimer(signal.ITIMER_REAL, 0.05, 0.05)
         try:
