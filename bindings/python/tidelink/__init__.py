@@ -161,11 +161,12 @@ class Socket:
     the handle and then puts in and takes out an entry of its own. Whoever
     takes out an entry and then finds the handle cleared and the list empty
     frees the record, once: it pops the handle from a second list, which only
-    one of them can do. Each list operation and attribute access runs whole,
-    and all of them in one order (the interpreter's lock; a free-threaded
-    build locks the list for each operation), so a call that found the handle
-    still set has its entry in the list until it leaves, and nobody frees the
-    record before that; a call that comes later finds the handle cleared.
+    one of them can do. The list's operations happen one at a time in one
+    order (under the interpreter's lock, or, in a free-threaded build, under
+    the list's own), and each side reads the other's mark only after one of
+    them: so a call that still found the handle put its entry in before
+    close() took its own out, and keeps it there until it leaves, and a call
+    that comes later finds the handle cleared.
 
     That costs two list operations a call and no lock. sendto, recvfrom_into
     and poll, the calls of a round trip, write the steps out rather than pay
@@ -242,6 +243,7 @@ class Socket:
         if getattr(self, "_handle", None) is None:
             return  # closed, or __init__ failed before there was anything to close
         self._handle = None
+        self._into = _writable_view(bytearray())  # lets go of the caller's buffer
         # In and out like a call, so that the list's own order decides which
         # of close() and the calls in flight is the last one out.
         self._calls.append(None)
@@ -309,7 +311,7 @@ class Socket:
             into = self._into = _writable_view(buffer)
         size = nbytes or into[2]
         if nbytes and not 0 < nbytes <= into[2]:
-            raise ValueError("nbytes is larger than the buffer")
+            raise ValueError("nbytes is negative or larger than the buffer")
         calls = self._calls
         calls.append(None)
         try:
@@ -319,15 +321,16 @@ class Socket:
             count: int = self._receive(handle, into[1], size, self._sender_pointer)
             if count < 0:
                 raise _error(self._lib.udpLastError(handle), "udpRecvFrom")
-            # Most datagrams come from the sender of the one before.
-            bits: int = self._sender_bits.value
         finally:
             calls.pop()
             if self._handle is None:
                 self._release()
+        # Most datagrams come from the sender of the one before.
+        bits: int = self._sender_bits.value
         seen = self._sender_seen
         if seen[0] != bits:
-            seen = self._sender_seen = (bits, UdpEndPoint.from_buffer_copy(self._sender_bits).to_address_tuple())
+            sender = UdpEndPoint.from_buffer_copy(ctypes.c_uint64(bits)).to_address_tuple()
+            seen = self._sender_seen = (bits, sender)
         return count, seen[1]
 
     def poll(self, timeout_ms: int) -> bool:
