@@ -71,6 +71,13 @@ class Binding(unittest.TestCase):
             into = bytearray(b"-" * 8)
             self.assertEqual(a.recvfrom_into(into, 5), (3, b_end))
             self.assertEqual(into, b"ack-----")
+            # Each datagram names its own sender, the same buffer taking each.
+            with tidelink.Socket() as c:
+                c.bind(LOOPBACK)
+                for sender, end in ((c, c.getsockname()), (b, b_end), (c, c.getsockname())):
+                    sender.sendto(b"x", a_end)
+                    self.assertTrue(a.poll(2000))
+                    self.assertEqual(a.recvfrom_into(into), (1, end))
 
     def test_empty_queue_times_out_then_would_block(self) -> None:
         with tidelink.Socket() as s:
