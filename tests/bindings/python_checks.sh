@@ -1,6 +1,6 @@
 #!/bin/sh
 # Holds the wheels in a folder to the Python ecosystem's checks: twine's on
-# each wheel's metadata, mypy --strict on the package and on binding_test.py.
+# each wheel's metadata, __version__, mypy --strict on the package and binding_test.py.
 # Run as: python_checks.sh WHEEL_FOLDER (Debian's twine and mypy).
 set -eu
 wheels=$(realpath "$1") test=$(cd "$(dirname "$0")" && pwd)/binding_test.py
@@ -11,4 +11,8 @@ twine check --strict "$wheels"/*.whl
 # for all, checked against the oldest Python it claims.
 set -- "$wheels"/*.whl
 /usr/bin/python3 -m zipfile -e "$1" "$here/package"
+# The version the package says is the one its wheel is named for.
+version=$(basename "$1" | cut -d- -f2)
+said=$(PYTHONPATH="$here/package" /usr/bin/python3 -c 'import tidelink; print(tidelink.__version__)')
+[ "$said" = "$version" ] || { echo "FAIL: tidelink.__version__ is $said, the wheel's version $version" >&2; exit 1; }
 mypy --strict --python-version 3.7 --cache-dir "$here/cache" "$here/package/tidelink" "$test"
