@@ -190,7 +190,7 @@ class Socket:
         # The last of each, kept as one tuple that a thread replaces whole.
         self._sender_seen: Tuple[int, Address] = (0, ("0.0.0.0", 0))
         self._destination: Tuple[Optional[Address], UdpEndPoint] = (None, UdpEndPoint())
-        self._into = _writable_view(bytearray())
+        self._into: Tuple[Any, Optional[ctypes.Array[ctypes.c_char]], int] = (None, None, 0)
         self._buffer = bytearray()  # recvfrom's
 
     def __enter__(self) -> Socket:
@@ -243,7 +243,7 @@ class Socket:
         if getattr(self, "_handle", None) is None:
             return  # closed, or __init__ failed before there was anything to close
         self._handle = None
-        self._into = _writable_view(bytearray())  # lets go of the caller's buffer
+        self._into = (None, None, 0)  # lets go of the caller's buffer
         # In and out like a call, so that the list's own order decides which
         # of close() and the calls in flight is the last one out.
         self._calls.append(None)
