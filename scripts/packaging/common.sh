@@ -67,6 +67,8 @@ native_prefix() {
     # Linux hosts on riscv64 run the distributions' baseline, without the
     # extensions Android's riscv64 ABI adds.
     [ "$arch" != riscv64 ] || configure+=(-DTIDELINK_RISCV64_MARCH=rv64gc)
+    # Those on x86 run i686 code with x87 floating point, without SSE.
+    [ "$arch" != x86 ] || configure+=(-DTIDELINK_X86_FLAGS=-march=i686)
     if [ -n "$triple" ]; then
         need "g++-$triple" >&2
         configure+=("-DCMAKE_TOOLCHAIN_FILE=$ROOT/cmake/toolchains/$triple.cmake")
@@ -98,6 +100,15 @@ native_prefix() {
     "${binutils}objcopy" --only-keep-debug "$library" "$build/debug/.build-id/${id:0:2}/${id:2}.debug" || return 1
     "${binutils}strip" --strip-unneeded "$library" || return 1
     check_library "$arch" "$library" >&2 || return 1
+    # Android's x86 libraries (--native) may use SSSE3; this one serves Linux
+    # i686 processors, which fault on any MMX or SSE instruction, and each of
+    # those names an %mm or %xmm register.
+    if [ "$arch" = x86 ]; then
+        local vector
+        vector=$("${binutils}objdump" -d --no-show-raw-insn "$library" | grep -m3 '%x\?mm[0-9]') &&
+            { echo "$arch: $library needs more than i686 (MMX or SSE): $vector" >&2; return 1; }
+        echo "$arch: no MMX or SSE instructions" >&2
+    fi
     [ -z "${PACKAGE_RUN:-}" ] || echo "$PACKAGE_RUN" >"$build/run"
     echo "$build/prefix"
 }
