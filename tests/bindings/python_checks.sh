@@ -6,13 +6,14 @@ set -eu
 wheels=$(realpath "$1") test=$(cd "$(dirname "$0")" && pwd)/binding_test.py
 here=$(mktemp -d)
 trap 'rm -rf "$here"' EXIT
+cd "$here"  # where no folder can pass for a module Python imports
 twine check --strict "$wheels"/*.whl
 # The wheels differ only in their library: the package of the first stands
 # for all, checked against the oldest Python it claims.
 set -- "$wheels"/*.whl
-/usr/bin/python3 -m zipfile -e "$1" "$here/package"
+python3 -m zipfile -e "$1" "$here/package"
 # The version the package says is the one its wheel is named for.
 version=$(basename "$1" | cut -d- -f2)
-said=$(PYTHONPATH="$here/package" /usr/bin/python3 -c 'import tidelink; print(tidelink.__version__)')
+said=$(PYTHONPATH="$here/package" python3 -c 'import tidelink; print(tidelink.__version__)')
 [ "$said" = "$version" ] || { echo "FAIL: tidelink.__version__ is $said, the wheel's version $version" >&2; exit 1; }
 mypy --strict --python-version 3.7 --cache-dir "$here/cache" "$here/package/tidelink" "$test"
