@@ -1,6 +1,7 @@
 // Puts a named library file ahead of the runtime's own search for
 // "tidelink_android" (beside the binding, then the system's loader).
 using System;
+using System.Reflection;
 using System.Runtime.InteropServices;
 
 namespace Tidelink
@@ -23,7 +24,7 @@ namespace Tidelink
         // Without a resolver API: the system's loader opens the file (so a
         // bad path fails here), and then answers every later request for its
         // SONAME with it. Mono looks beside the assembly before asking the
-        // system, so there a global dllmap entry sends the name to the file.
+        // system, so there a dllmap entry sends the name to the file.
         private const int RTLD_NOW = 2;
 
         [DllImport("libdl.so.2", EntryPoint = "dlopen")]
@@ -41,7 +42,18 @@ namespace Tidelink
             try { library = GlibcOpen(path, RTLD_NOW); }
             catch (DllNotFoundException) { library = Open(path, RTLD_NOW); }
             if (library == IntPtr.Zero) throw new DllNotFoundException("cannot load " + path);
-            if (Type.GetType("Mono.Runtime") != null) MonoDllMap(IntPtr.Zero, Native.Library, null, path, null);
+            if (Type.GetType("Mono.Runtime") != null) MonoDllMap(MonoImage(), Native.Library, null, path, null);
+        }
+
+        // The entry goes into this assembly's own map, which Mono reads before
+        // the global one, and where Tidelink.dll.config's entries are: the
+        // latest entry there comes first.
+        private static IntPtr MonoImage()
+        {
+            Module module = typeof(NativeLoader).Module;
+            FieldInfo? image = module.GetType().GetField("_impl", BindingFlags.Instance | BindingFlags.NonPublic);
+            if (image == null) throw new PlatformNotSupportedException("no image behind " + module.Name);
+            return (IntPtr)image.GetValue(module)!;
         }
 #endif
     }

@@ -12,13 +12,19 @@ namespace Tidelink
     [StructLayout(LayoutKind.Sequential)]
     public struct UdpEndPoint : IEquatable<UdpEndPoint>
     {
-        public uint Address;     // 127.0.0.1 is 0x7F000001
+        /// <summary>The IPv4 address in host byte order: 127.0.0.1 is 0x7F000001.</summary>
+        public uint Address;
+        /// <summary>The UDP port in host byte order.</summary>
         public ushort Port;
-        public ushort Reserved;  // carries no value
+        /// <summary>Carries no value; zero when copied out by udpGetEndPoint.</summary>
+        public ushort Reserved;
 
+        /// <summary>127.0.0.1.</summary>
         public const uint Loopback = 0x7F000001;
+        /// <summary>0.0.0.0: bound, all local addresses.</summary>
         public const uint Any = 0;
 
+        /// <summary>An endpoint from an address and a port in host byte order (port 0 binds to a port of the system's choice).</summary>
         public UdpEndPoint(uint address, ushort port)
         {
             Address = address;
@@ -26,6 +32,7 @@ namespace Tidelink
             Reserved = 0;
         }
 
+        /// <summary>An IPv4 <see cref="IPEndPoint"/> as the library's endpoint; any other family is refused.</summary>
         public static UdpEndPoint FromIPEndPoint(IPEndPoint endPoint)
         {
             if (endPoint == null) throw new ArgumentNullException(nameof(endPoint));
@@ -36,16 +43,20 @@ namespace Tidelink
             return new UdpEndPoint(address, checked((ushort)endPoint.Port));
         }
 
+        /// <summary>This endpoint as an <see cref="IPEndPoint"/>.</summary>
         public IPEndPoint ToIPEndPoint()
         {
             byte[] b = { (byte)(Address >> 24), (byte)(Address >> 16), (byte)(Address >> 8), (byte)Address };
             return new IPEndPoint(new IPAddress(b), Port);
         }
 
-        // The reserved bytes carry no value, so they take no part in equality.
+        /// <summary>Same address and port; the reserved bytes carry no value, so they take no part.</summary>
         public bool Equals(UdpEndPoint other) { return Address == other.Address && Port == other.Port; }
+        /// <summary>Whether obj is a <see cref="UdpEndPoint"/> with the same address and port.</summary>
         public override bool Equals(object? obj) { return obj is UdpEndPoint other && Equals(other); }
+        /// <summary>A hash of the address and port.</summary>
         public override int GetHashCode() { return (int)Address ^ Port << 16; }
+        /// <summary>The dotted form and port, as 127.0.0.1:5000.</summary>
         public override string ToString() { return ToIPEndPoint().ToString(); }
     }
 }

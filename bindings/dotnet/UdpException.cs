@@ -8,6 +8,7 @@ namespace Tidelink
     {
         private readonly string message;
 
+        /// <summary>call failed with the system's error number errorNumber; the message holds the system's text for it.</summary>
         public UdpException(string call, int errorNumber)
             : base((int)ToSocketError(errorNumber))
         {
@@ -25,6 +26,7 @@ namespace Tidelink
         /// <summary>The system's own error number, as udpLastError reports it.</summary>
         public int ErrorNumber { get; private set; }
 
+        /// <summary>The call, the system's text for the error number, and the number.</summary>
         public override string Message { get { return message; } }
 
         // Linux's numbers, the same on every architecture Android runs on.

@@ -17,6 +17,7 @@ namespace Tidelink
         private const int EINTR = 4;
         private readonly UdpSocketHandle handle;
 
+        /// <summary>A new IPv4 datagram socket, blocking and unbound; throws <see cref="UdpException"/> when the system refuses a socket or memory for it.</summary>
         public UdpSocket()
         {
             handle = Native.udpCreate();
@@ -27,6 +28,7 @@ namespace Tidelink
             }
         }
 
+        /// <summary>The library handle, for calls made through <see cref="Native"/> directly.</summary>
         public UdpSocketHandle Handle { get { return handle; } }
 
         /// <summary>Binds (port 0: the system's choice); the socket is then non-blocking.</summary>
@@ -48,6 +50,7 @@ namespace Tidelink
         /// <summary>The error number of the last failed bind, send or receive; 0 if none.</summary>
         public int LastError { get { return Native.udpLastError(handle); } }
 
+        /// <summary>Sends the whole of buffer as one datagram; answers the bytes sent.</summary>
         public int SendTo(byte[] buffer, UdpEndPoint to)
         {
             return SendTo(buffer, 0, buffer == null ? 0 : buffer.Length, to);
@@ -57,10 +60,7 @@ namespace Tidelink
         public int SendTo(byte[] buffer, int offset, int count, UdpEndPoint to)
         {
             CheckRange(buffer, offset, count);
-            int sent;
-            fixed (byte* start = buffer) sent = Native.udpSendTo(handle, start + offset, count, to);
-            if (sent < 0) throw Failure("udpSendTo");
-            return sent;
+            fixed (byte* start = buffer) return Send(start + offset, count, to);
         }
 
         /// <summary>
@@ -71,11 +71,26 @@ namespace Tidelink
         public int ReceiveFrom(byte[] buffer, int offset, int count, out UdpEndPoint sender)
         {
             CheckRange(buffer, offset, count);
-            int received;
-            fixed (byte* start = buffer) received = Native.udpRecvFrom(handle, start + offset, count, out sender);
-            if (received < 0) throw Failure("udpRecvFrom");
-            return received;
+            fixed (byte* start = buffer) return Receive(start + offset, count, out sender);
         }
+
+#if NET
+        /// <summary>Sends buffer as one datagram; answers the bytes sent.</summary>
+        public int SendTo(ReadOnlySpan<byte> buffer, UdpEndPoint to)
+        {
+            fixed (byte* start = buffer) return Send(start, buffer.Length, to);
+        }
+
+        /// <summary>
+        /// Takes one datagram into buffer (the rest of a longer one is lost);
+        /// answers its length. An empty queue on a bound socket throws with
+        /// SocketError.WouldBlock.
+        /// </summary>
+        public int ReceiveFrom(Span<byte> buffer, out UdpEndPoint sender)
+        {
+            fixed (byte* start = buffer) return Receive(start, buffer.Length, out sender);
+        }
+#endif
 
         /// <summary>
         /// Waits up to timeoutMs for a datagram: true when one is there, false
@@ -114,9 +129,24 @@ namespace Tidelink
             if (handle.CloseError != 0) throw new UdpException("udpClose", handle.CloseError);
         }
 
+        /// <summary>Closes the socket, reporting no failure; a call in flight on another thread keeps the handle until it ends.</summary>
         public void Dispose()
         {
             handle.Dispose();
+        }
+
+        private int Send(byte* start, int count, UdpEndPoint to)
+        {
+            int sent = Native.udpSendTo(handle, start, count, to);
+            if (sent < 0) throw Failure("udpSendTo");
+            return sent;
+        }
+
+        private int Receive(byte* start, int count, out UdpEndPoint sender)
+        {
+            int received = Native.udpRecvFrom(handle, start, count, out sender);
+            if (received < 0) throw Failure("udpRecvFrom");
+            return received;
         }
 
         private UdpException Failure(string call)

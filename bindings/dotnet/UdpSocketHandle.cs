@@ -11,13 +11,16 @@ namespace Tidelink
         private int closeError;
 
         // Public and parameterless: the marshalling stubs make the handle they return.
+        /// <summary>An invalid handle, for udpCreate's marshalling to fill.</summary>
         public UdpSocketHandle() : base(IntPtr.Zero, true) { }
 
+        /// <summary>Whether the handle is null: udpCreate was refused a socket or memory.</summary>
         public override bool IsInvalid { get { return handle == IntPtr.Zero; } }
 
         /// <summary>udpClose's answer once the handle is released: 0, or the close's error number.</summary>
         public int CloseError { get { return closeError; } }
 
+        /// <summary>Calls udpClose once; the library frees the handle even when the close fails.</summary>
         protected override bool ReleaseHandle()
         {
             // The library frees the handle even when the close fails, so it is

@@ -52,6 +52,18 @@ public static class Scenario
             for (int i = 0; i < count && intact; i++) intact = buffer[3 + i] == payload[i];
             check(intact, "udpRecvFrom puts the 64 bytes at the offset: " + count);
             check(sender.Equals(aEnd), "udpRecvFrom names the sender: " + sender);
+#if NET
+            // From the stack, into 16 bytes of a pooled array: the span's own
+            // length bounds the datagram.
+            Span<byte> stack = stackalloc byte[64];
+            payload.CopyTo(stack);
+            check(a.SendTo(stack, bEnd) == 64 && b.Poll(2000), "udpSendTo from a stackalloc span");
+            byte[] pooled = System.Buffers.ArrayPool<byte>.Shared.Rent(100);
+            count = b.ReceiveFrom(pooled.AsSpan(0, 16), out sender);
+            check(count == 16 && pooled.AsSpan(0, 16).SequenceEqual(payload.AsSpan(0, 16)) && sender.Equals(aEnd),
+                  "udpRecvFrom into a pooled array's span truncates to it: " + count);
+            System.Buffers.ArrayPool<byte>.Shared.Return(pooled);
+#endif
 
             try
             {
