@@ -1,6 +1,7 @@
 #!/bin/sh
-# Runs BindingTest.java on a jar as a user meets it: the jar and Debian's JNA
-# alone on the class path, no jna.library.path, no library path.
+# Runs BindingTest.java on a jar as a user meets it: the jar alone on the
+# class path, no library path; Debian's JNA beside it serves the test's own
+# signals, not the binding.
 # Run as: jar_test.sh JAR
 set -eu
 jar=$(realpath "$1") jna=/usr/share/java/jna.jar
