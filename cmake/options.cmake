@@ -22,3 +22,7 @@ endif()
 option(TIDELINK_BUILD_BENCH "Build the benchmarks against the raw system calls" ${tidelink_bench_default})
 
 option(TIDELINK_BUILD_FUZZER "Build the libFuzzer target (needs clang)" OFF)
+
+# The bindings' tests in Debian's runtimes for other architectures, on the
+# artifacts in dist/ (the runtimes preset): they download the runtimes.
+option(TIDELINK_RUNTIME_TESTS "Run the bindings' tests in other architectures' runtimes, on dist/" OFF)

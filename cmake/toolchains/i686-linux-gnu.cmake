@@ -11,6 +11,10 @@ set(TIDELINK_CROSS_LOADER ld-linux.so.2)
 # x87. The NDK also realigns the stack on entry (-mstackrealign) for Android
 # releases before 7.0, whose x86 code does not keep the 16-byte stack
 # alignment that SSE spills assume, so the library may be called from there.
-set(CMAKE_C_FLAGS_INIT "-march=i686 -mssse3 -mfpmath=sse -mstackrealign")
+# Linux distributions' i686 baseline has neither SSE nor MMX: the release
+# packages for Linux hosts set TIDELINK_X86_FLAGS=-march=i686 (x87 only).
+set(TIDELINK_X86_FLAGS "-march=i686 -mssse3 -mfpmath=sse -mstackrealign" CACHE STRING "Code-generation flags for x86")
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES TIDELINK_X86_FLAGS)
+set(CMAKE_C_FLAGS_INIT "${TIDELINK_X86_FLAGS}")
 
 include(${CMAKE_CURRENT_LIST_DIR}/debian-cross.cmake)

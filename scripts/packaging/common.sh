@@ -17,11 +17,13 @@ SKIP=75
 # The architectures, by the names the artifacts use:
 #   arch: toolchain file (none: the build machine's gcc), Debian's cross
 #   compiler package, binutils prefix, ELF class and machine as readelf names them.
+#   x86_64-musl is x86-64 with musl's C library (musl-tools), for Alpine.
 declare -A TOOLCHAIN=([x86_64]="" [aarch64]=aarch64-linux-gnu [armhf]=arm-linux-gnueabihf
-    [armv7]=arm-linux-gnueabi [x86]=i686-linux-gnu [riscv64]=riscv64-linux-gnu)
+    [armv7]=arm-linux-gnueabi [x86]=i686-linux-gnu [riscv64]=riscv64-linux-gnu [x86_64-musl]=x86_64-linux-musl)
 declare -A ELF_MACHINE=([x86_64]="ELF64 Advanced Micro Devices X86-64" [aarch64]="ELF64 AArch64"
-    [armhf]="ELF32 ARM" [armv7]="ELF32 ARM" [x86]="ELF32 Intel 80386" [riscv64]="ELF64 RISC-V")
-ARCHES=(x86_64 aarch64 armhf armv7 x86 riscv64)
+    [armhf]="ELF32 ARM" [armv7]="ELF32 ARM" [x86]="ELF32 Intel 80386" [riscv64]="ELF64 RISC-V"
+    [x86_64-musl]="ELF64 Advanced Micro Devices X86-64")
+ARCHES=(x86_64 aarch64 armhf armv7 x86 riscv64 x86_64-musl)
 # Those Linux hosts run, which the language packages serve (armv7's
 # soft-float calls serve Android alone).
 LINUX_ARCHES=(x86_64 aarch64 armhf x86 riscv64)
@@ -69,7 +71,12 @@ native_prefix() {
     # Linux hosts on riscv64 run the distributions' baseline, without the
     # extensions Android's riscv64 ABI adds.
     [ "$arch" != riscv64 ] || configure+=(-DTIDELINK_RISCV64_MARCH=rv64gc)
-    if [ -n "$triple" ]; then
+    # Those on x86 run i686 code with x87 floating point, without SSE.
+    [ "$arch" != x86 ] || configure+=(-DTIDELINK_X86_FLAGS=-march=i686)
+    if [ "$arch" = x86_64-musl ]; then
+        need musl-tools >&2
+        configure+=("-DCMAKE_TOOLCHAIN_FILE=$ROOT/cmake/toolchains/$triple.cmake")
+    elif [ -n "$triple" ]; then
         need "g++-$triple" >&2
         configure+=("-DCMAKE_TOOLCHAIN_FILE=$ROOT/cmake/toolchains/$triple.cmake")
         binutils=$triple-
@@ -106,6 +113,16 @@ native_prefix() {
             "$build/bindings/java/jni/libtidelink_jni.so" || return 1
         check_library "$arch" "$build/jni/libtidelink_jni.so" jni >&2 || return 1
     fi
+    # Android's x86 libraries (--native) may use SSSE3; these serve Linux
+    # i686 processors, which fault on any MMX or SSE instruction, and each of
+    # those names an %mm or %xmm register.
+    local vector file
+    for file in "$library" "$build/jni/libtidelink_jni.so"; do
+        [ "$arch" = x86 ] && [ -f "$file" ] || continue
+        vector=$("${binutils}objdump" -d --no-show-raw-insn "$file" | grep -m3 '%x\?mm[0-9]') &&
+            { echo "$arch: $file needs more than i686 (MMX or SSE): $vector" >&2; return 1; }
+        echo "$arch: $(basename "$file"): no MMX or SSE instructions" >&2
+    done
     [ -z "${PACKAGE_RUN:-}" ] || echo "$PACKAGE_RUN" >"$build/run"
     echo "$build/prefix"
 }

@@ -39,13 +39,17 @@ UdpResult udpRecvPoll(UdpSocket* handle, int32_t timeout) {
     const int descriptor = handle->socket;
     if (descriptor >= FD_SETSIZE) return waitWithPoll(descriptor, timeout);
 
+    // Below FD_SETSIZE (1024), as here, the descriptor fits an unsigned short,
+    // which the C libraries' FD_ macros take without a sign change: musl's
+    // divide it as an unsigned long, glibc's (fortified) pass it as a long.
+    const unsigned short slot = static_cast<unsigned short>(descriptor);
     fd_set readable;
     FD_ZERO(&readable);
-    FD_SET(descriptor, &readable);
+    FD_SET(slot, &readable);
     timeval limit{};
     limit.tv_sec = timeout / 1000;
     limit.tv_usec = (timeout % 1000) * 1000;
     // Nothing may run between a failed select and the return: errno is the answer's reason.
     if (select(descriptor + 1, &readable, nullptr, nullptr, &limit) == -1) return UDP_ERROR_SYSTEM;
-    return FD_ISSET(descriptor, &readable) ? 0 : UDP_ERROR_TIMEOUT;
+    return FD_ISSET(slot, &readable) ? 0 : UDP_ERROR_TIMEOUT;
 }

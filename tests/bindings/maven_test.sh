@@ -3,7 +3,8 @@
 # (/usr/share/maven-repo) as the only one: installs JAR with the -sources and
 # -javadoc jars beside it, builds a project whose POM names only tidelink
 # around bench/bindings/RoundTrip.java, and runs it on the class path Maven
-# resolved. Run as: maven_test.sh JAR
+# resolved. Run as: maven_test.sh JAR (the JDK's java named by TIDELINK_JAVA,
+# or the one on PATH)
 set -eu
 jar=$(realpath "$1") tests=$(cd "$(dirname "$0")" && pwd)
 here=$(mktemp -d)
@@ -69,4 +70,4 @@ POM
 # plugin, which Debian does not package.
 (cd "$here/consumer" && mvn compile jar:jar)
 unzip -p "$here/consumer/target/consumer-1.jar" META-INF/MANIFEST.MF | grep '^Class-Path'
-env -u LD_LIBRARY_PATH java -jar "$here/consumer/target/consumer-1.jar" 1000 1
+env -u LD_LIBRARY_PATH "${TIDELINK_JAVA:-java}" -jar "$here/consumer/target/consumer-1.jar" 1000 1

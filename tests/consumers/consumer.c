@@ -3,6 +3,11 @@
 
 #include "check.h"
 
+/* How the consumer found the library: set by the consumer projects' builds. */
+#ifndef FOUND_THROUGH
+#define FOUND_THROUGH "installed"
+#endif
+
 int main(void) {
     UdpSocket* socket = udpCreate();
     CHECK_EQ(socket != NULL, 1);

@@ -10,9 +10,10 @@ trap 'rm -rf "$scratch"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 # machine NAME COMMAND...: a folder to be the whole PATH, with bash and grep
-# for the script itself and a stub for each command. id answers root; apt-get
-# logs its arguments; dpkg-query reports installed every package but those
-# in $scratch/NAME.absent.
+# for the script itself and a stub for each command. id answers root (user:
+# an id that answers 1000 instead); apt-get logs its arguments and fails if
+# one is in $scratch/NAME.broken; dpkg-query reports installed every package
+# but those in $scratch/NAME.absent.
 machine() {
     local dir=$scratch/$1
     shift
@@ -22,7 +23,8 @@ machine() {
     for command in "$@"; do
         case $command in
         id) body='echo 0' ;;
-        apt-get) body="echo \"\$*\" >>'$dir.apt'" ;;
+        user) command=id body='echo 1000' ;;
+        apt-get) body="echo \"\$*\" >>'$dir.apt'; for a; do ! grep -qx \"\$a\" '$dir.broken' 2>/dev/null || exit 100; done" ;;
         dpkg-query) body="grep -qx \"\$3\" '$dir.absent' 2>/dev/null || printf 'install ok installed'" ;;
         *) body='exit 0' ;;
         esac
@@ -56,10 +58,30 @@ machine debian "${build_tools[@]}" dpkg-query apt-get
 echo libgtest-dev >"$scratch/debian.absent"
 run debian
 [ "$status" -eq 0 ] || fail "on Debian: exit $status"
-grep -qx 'install -y -qq --no-install-recommends libgtest-dev' "$scratch/debian.apt" ||
+grep -q ' install -y -qq --no-install-recommends libgtest-dev$' "$scratch/debian.apt" ||
     fail "apt-get was not asked for exactly the missing library: $(cat "$scratch/debian.apt" 2>/dev/null)"
 
 machine debian-complete "${build_tools[@]}" dpkg-query apt-get
 run debian-complete
 [ "$status" -eq 0 ] && [ ! -e "$scratch/debian-complete.apt" ] || fail "apt-get ran with nothing missing"
+# Without root or sudo: the optional set is named with its install command and
+# the run goes on; the required set stops.
+machine no-root "${build_tools[@]/id/user}" dpkg-query apt-get
+echo libjna-java >"$scratch/no-root.absent"
+PATH=$scratch/no-root "$install_deps" --optional libjna-java 2>"$scratch/no-root.err"
+[ $? -eq 0 ] || fail "without root or sudo, a missing optional package stopped the run"
+grep -qx '  as root: apt-get install libjna-java' "$scratch/no-root.err" || fail "no install command named: $(cat "$scratch/no-root.err")"
+[ ! -e "$scratch/no-root.apt" ] || fail "apt-get ran without root or sudo"
+echo libgtest-dev >"$scratch/no-root.absent"
+run no-root
+[ "$status" -eq 1 ] && grep -q 'libgtest-dev' "$scratch/no-root.err" || fail "without root, a missing required package: exit $status"
+
+# An optional package apt-get can't install leaves the others installed.
+machine apt-fails "${build_tools[@]}" dpkg-query apt-get
+printf '%s\n' mono-mcs unzip >"$scratch/apt-fails.absent"
+echo mono-mcs >"$scratch/apt-fails.broken"
+PATH=$scratch/apt-fails "$install_deps" --optional mono-mcs unzip >/dev/null 2>"$scratch/apt-fails.err"
+[ $? -eq 0 ] || fail "a failed optional install stopped the run"
+grep -q ' install -y -qq --no-install-recommends unzip$' "$scratch/apt-fails.apt" || fail "unzip was not installed alone"
+grep -qx '  as root: apt-get install mono-mcs' "$scratch/apt-fails.err" || fail "the failed package not named: $(cat "$scratch/apt-fails.err")"
 echo "ok: install-deps"

@@ -1,0 +1,24 @@
+# apt-get for a foreign Debian architecture that installs nothing: sourced by
+# the fetch-target-* scripts. The architecture's package lists are kept per
+# architecture in build/target-apt/<arch>, shared by those scripts.
+
+# target_apt ARCH: sets TARGET_APT (apt-get with that architecture's lists
+# and cache and an empty status file, so the machine's own package set-up is
+# left as it is) and brings the lists up to date once a day. Holds a lock on
+# the lists until the calling script ends.
+target_apt() {
+    local arch=$1 work
+    work=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)/build/target-apt/$arch
+    mkdir -p "$work/lists/partial" "$work/cache/archives/partial"
+    exec 9>"$work/lock"
+    flock 9
+    TARGET_APT=(apt-get -q -o "APT::Architecture=$arch" -o "APT::Architectures::=$arch"
+        -o "Dir::State::Lists=$work/lists" -o "Dir::Cache=$work/cache" -o "Dir::State::status=/dev/null")
+    # An index that fails (a mirror in mid-sync) matters only if the packages
+    # are then not found, so update's status waits for the download's.
+    if [ -z "$(find "$work/updated" -mmin -1440 2>/dev/null)" ]; then
+        "${TARGET_APT[@]}" update >"$work/update.log" 2>&1 || true
+        touch "$work/updated"
+    fi
+    TARGET_APT_LOG=$work/update.log
+}
