@@ -55,7 +55,9 @@ buildable() {
 # The release library for ARCH, built once per tree into build/package/ARCH:
 # gcc, Release with debug information that is then split off by build-id
 # (into build/package/ARCH/debug/.build-id/), stripped and checked. Prints
-# the installed prefix; the library is its lib/libtidelink_android.so.
+# the installed prefix; the library is its lib/libtidelink_android.so. The
+# Java binding's JNI library, built beside it where a JDK's jni.h is at hand,
+# goes stripped and checked into build/package/ARCH/jni/, outside the prefix.
 native_prefix() {
     local arch=$1
     has_arch "$arch" || { echo "no toolchain for $arch in this tree" >&2; return 1; }
@@ -93,7 +95,7 @@ native_prefix() {
     cmake -S "$ROOT" -B "$build" "${configure[@]}" >"$build/configure.log" 2>&1 ||
         { cat "$build/configure.log" >&2; return 1; }
     cmake --build "$build" >"$build/build.log" 2>&1 || { cat "$build/build.log" >&2; return 1; }
-    rm -rf "$build/prefix" "$build/debug"
+    rm -rf "$build/prefix" "$build/debug" "$build/jni"
     cmake --install "$build" --prefix "$build/prefix" >/dev/null || return 1
 
     local library=$build/prefix/lib/libtidelink_android.so id
@@ -105,15 +107,22 @@ native_prefix() {
     "${binutils}objcopy" --only-keep-debug "$library" "$build/debug/.build-id/${id:0:2}/${id:2}.debug" || return 1
     "${binutils}strip" --strip-unneeded "$library" || return 1
     check_library "$arch" "$library" >&2 || return 1
-    # Android's x86 libraries (--native) may use SSSE3; this one serves Linux
+    if [ -f "$build/bindings/java/jni/libtidelink_jni.so" ]; then
+        mkdir -p "$build/jni"
+        "${binutils}strip" --strip-unneeded -o "$build/jni/libtidelink_jni.so" \
+            "$build/bindings/java/jni/libtidelink_jni.so" || return 1
+        check_library "$arch" "$build/jni/libtidelink_jni.so" jni >&2 || return 1
+    fi
+    # Android's x86 libraries (--native) may use SSSE3; these serve Linux
     # i686 processors, which fault on any MMX or SSE instruction, and each of
     # those names an %mm or %xmm register.
-    if [ "$arch" = x86 ]; then
-        local vector
-        vector=$("${binutils}objdump" -d --no-show-raw-insn "$library" | grep -m3 '%x\?mm[0-9]') &&
-            { echo "$arch: $library needs more than i686 (MMX or SSE): $vector" >&2; return 1; }
-        echo "$arch: no MMX or SSE instructions" >&2
-    fi
+    local vector file
+    for file in "$library" "$build/jni/libtidelink_jni.so"; do
+        [ "$arch" = x86 ] && [ -f "$file" ] || continue
+        vector=$("${binutils}objdump" -d --no-show-raw-insn "$file" | grep -m3 '%x\?mm[0-9]') &&
+            { echo "$arch: $file needs more than i686 (MMX or SSE): $vector" >&2; return 1; }
+        echo "$arch: $(basename "$file"): no MMX or SSE instructions" >&2
+    done
     [ -z "${PACKAGE_RUN:-}" ] || echo "$PACKAGE_RUN" >"$build/run"
     echo "$build/prefix"
 }
@@ -123,19 +132,37 @@ native_library() {
     prefix=$(native_prefix "$1") && echo "$prefix/lib/libtidelink_android.so"
 }
 
-# The checks the suite makes on its own builds, on any library file for ARCH.
+native_jni_library() {
+    local prefix
+    prefix=$(native_prefix "$1") || return 1
+    [ -f "$prefix/../jni/libtidelink_jni.so" ] ||
+        { echo "no JNI library for $1: its build found no jni.h (Debian: default-jdk-headless)" >&2; return 1; }
+    echo "$prefix/../jni/libtidelink_jni.so"
+}
+
+# The checks the suite makes on its own builds, on any library file for ARCH;
+# with "jni", on the JNI library, whose exports are the native methods of the
+# binding's TidelinkNative and which needs the library besides the C library.
 check_library() {
     local arch=$1 library=$2 machine=${ELF_MACHINE[$1]}
     local checks=(exports soname needed textrel stack machine)
     [[ $machine == ELF64* ]] && checks+=(pagealign)
+    local exports=$ROOT/tests/abi/exports.txt kind=(-DSONAME=libtidelink_android.so)
+    if [ "${3:-}" = jni ]; then
+        exports=$(mktemp)
+        sed -n 's/^ *static native .* \(udp[A-Za-z]*\)(.*/Java_tidelink_TidelinkNative_\1/p' \
+            "$ROOT/bindings/java/tidelink/TidelinkNative.java" >"$exports"
+        kind=(-DSONAME=libtidelink_jni.so -DALSO_NEEDED=libtidelink_android.so)
+    fi
     local check out
     for check in "${checks[@]}"; do
         out=$(cmake -DREADELF=readelf "-DLIBRARY=$library" "-DCHECK=$check" \
-            "-DEXPORTS_FILE=$ROOT/tests/abi/exports.txt" -DSONAME=libtidelink_android.so -DPAGE_SIZE=16384 \
+            "-DEXPORTS_FILE=$exports" "${kind[@]}" -DPAGE_SIZE=16384 \
             "-DELF_CLASS=${machine%% *}" "-DELF_MACHINE=${machine#* }" \
             -P "$ROOT/tests/abi/check_elf.cmake" 2>&1) || { echo "$arch: $out" >&2; return 1; }
         echo "$arch: ${out#-- }"
     done
+    [ "${3:-}" != jni ] || rm -f "$exports"
     # A hard-float loader refuses a soft-float library, and the other way round.
     local flags
     flags=$(readelf -h "$library" | sed -n 's/^ *Flags: *//p')

@@ -1,10 +1,12 @@
-# The Java jar: dist/tidelink-<version>.jar, the binding's classes and each
-# architecture's library under JNA's resource folder for it. Sourced by scripts/package.
-need default-jdk-headless libjna-java
+# The Java jars: dist/tidelink-<version>.jar, the binding's classes and each
+# architecture's library and JNI library under the binding's resource folder
+# for it, and -sources.jar and -javadoc.jar beside it. Sourced by scripts/package.
+need default-jdk-headless
 natives=()
 for arch in $(buildable "${LINUX_ARCHES[@]}"); do
     library=$(native_library "$arch")
-    natives+=("$arch=$library")
+    jni=$(native_jni_library "$arch")
+    natives+=("$arch=$library,$jni")
 done
 "$ROOT/scripts/packaging/jar" "$DIST/tidelink-$VERSION.jar" "$VERSION" "${natives[@]}"
-echo "java: tidelink-$VERSION.jar for ${natives[*]%%=*}"
+echo "java: tidelink-$VERSION.jar, -sources.jar and -javadoc.jar for ${natives[*]%%=*}"

@@ -1,6 +1,7 @@
 #!/bin/sh
-# Runs BindingTest.java on a jar as a user meets it: the jar and Debian's JNA
-# alone on the class path, no jna.library.path, no library path.
+# Runs BindingTest.java on a jar as a user meets it: the jar alone on the
+# class path, no library path; Debian's JNA beside it serves the test's own
+# signals, not the binding.
 # Run as: jar_test.sh JAR [JAVA JNA_JAR] (by default the JDK's java and javac
 # named by TIDELINK_JAVA and TIDELINK_JAVAC, or those on PATH, and Debian's JNA).
 set -eu

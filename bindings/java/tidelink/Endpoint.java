@@ -6,25 +6,40 @@ import java.net.InetAddress;
 import java.net.InetSocketAddress;
 import java.net.UnknownHostException;
 
+/** An IPv4 address and port, as the library's calls take and answer them. */
 public final class Endpoint {
+    /** 127.0.0.1 in host byte order. */
     public static final int LOOPBACK = 0x7F000001;
+    /** 0.0.0.0: binding to it takes every local address. */
     public static final int ANY = 0;
 
     private final int address;
     private final int port;
-    private volatile UdpEndPoint.ByValue record;
 
-    /** address in host byte order (127.0.0.1 is 0x7F000001); port 0 to 65535. */
+    /**
+     * @param address the 32 bits in host byte order (127.0.0.1 is 0x7F000001)
+     * @param port 0 to 65535
+     * @throws IllegalArgumentException for a port outside that range
+     */
     public Endpoint(int address, int port) {
         if (port < 0 || port > 0xFFFF) throw new IllegalArgumentException("port " + port);
         this.address = address;
         this.port = port;
     }
 
+    /**
+     * @param port 0 to 65535
+     * @return 127.0.0.1 with that port
+     */
     public static Endpoint loopback(int port) {
         return new Endpoint(LOOPBACK, port);
     }
 
+    /**
+     * @param socketAddress a resolved IPv4 address and port
+     * @return the same endpoint
+     * @throws IllegalArgumentException when the address is not IPv4 or not resolved
+     */
     public static Endpoint of(InetSocketAddress socketAddress) {
         InetAddress ip = socketAddress.getAddress();
         if (!(ip instanceof Inet4Address)) throw new IllegalArgumentException("not IPv4: " + socketAddress);
@@ -33,15 +48,17 @@ public final class Endpoint {
                             socketAddress.getPort());
     }
 
-    /** The address's 32 bits, host byte order. */
+    /** @return the address's 32 bits, host byte order */
     public int address() {
         return address;
     }
 
+    /** @return the port, 0 to 65535 */
     public int port() {
         return port;
     }
 
+    /** @return the same endpoint as the JDK's sockets take it */
     public InetSocketAddress toInetSocketAddress() {
         byte[] b = {(byte) (address >>> 24), (byte) (address >>> 16), (byte) (address >>> 8), (byte) address};
         try {
@@ -49,13 +66,6 @@ public final class Endpoint {
         } catch (UnknownHostException e) {
             throw new AssertionError(e);  // four bytes are always an address
         }
-    }
-
-    /** The record to pass by value, made and written once per endpoint. */
-    UdpEndPoint.ByValue record() {
-        UdpEndPoint.ByValue r = record;
-        if (r == null) record = r = new UdpEndPoint.ByValue(address, port);
-        return r;
     }
 
     @Override

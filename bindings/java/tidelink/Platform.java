@@ -1,19 +1,27 @@
 // The calls that need no handle.
 package tidelink;
 
+/** The platform's name, its error texts and its millisecond clock. */
 public final class Platform {
     private Platform() {}
 
-    /** "android". */
+    /** @return "android", the platform the library was written for */
     public static String name() {
         return TidelinkNative.udpPlatform();
     }
 
+    /**
+     * @param errorNumber a system error number, as {@link UdpException#errorNumber} gives it
+     * @return the system's text for it
+     */
     public static String errorString(int errorNumber) {
         return TidelinkNative.udpPlatformErrorString(errorNumber);
     }
 
-    /** Monotonic milliseconds, 0 to 2^32-1, wrapping: elapsed is (later - earlier) &amp; 0xFFFFFFFFL. */
+    /**
+     * @return monotonic milliseconds, 0 to 2^32-1, wrapping: elapsed time is
+     *     (later - earlier) &amp; 0xFFFFFFFFL
+     */
     public static long milliseconds() {
         return Integer.toUnsignedLong(TidelinkNative.udpGetHighPrecisionTime());
     }

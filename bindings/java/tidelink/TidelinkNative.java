@@ -1,82 +1,111 @@
-// The eleven exports of libtidelink_android, declared exactly, through JNA's
-// direct mapping (the cheapest way JNA calls C).
+// The eleven exports of libtidelink_android, called through the JNI library
+// libtidelink_jni, and the loading of both.
 package tidelink;
 
-import com.sun.jna.Native;
-import com.sun.jna.NativeLibrary;
-import com.sun.jna.Pointer;
 import java.io.File;
 import java.io.IOException;
+import java.io.InputStream;
+import java.net.URISyntaxException;
 import java.net.URL;
+import java.nio.ByteBuffer;
+import java.nio.file.Files;
+import java.nio.file.Path;
+import java.nio.file.StandardCopyOption;
 
 /**
- * Raw declarations. Handles are opaque {@link Pointer}s: nothing here stops a
- * double close or a call on a closed handle, which {@link UdpSocket} does.
- * Results are signed 32-bit ints; the clock is unsigned, so read it with
- * {@link Integer#toUnsignedLong}. The out endpoints of udpGetEndPoint and
- * udpRecvFrom are pointers to 8 bytes laid out as {@link UdpEndPoint}.
+ * Raw calls. Handles are the record's address in a long (0 for none):
+ * nothing here stops a double close or a call on a closed handle, which
+ * {@link UdpSocket} does. Buffers are direct, with a byte offset; endpoints
+ * go in as two ints and come out in an int[2], address then port.
  */
-public final class TidelinkNative {
-    /** The name a host loads: libtidelink_android.so, in jniLibs/&lt;abi&gt;/ on Android. */
-    public static final String LIBRARY = "tidelink_android";
-    /** The system property that names the library's file, to load it before anything else. */
-    public static final String PATH_PROPERTY = "tidelink.library";
+final class TidelinkNative {
+    static final String LIBRARY = "tidelink_android";
+    static final String JNI_LIBRARY = "tidelink_jni";
+    static final String PATH_PROPERTY = "tidelink.library";
 
     static {
-        Native.register(TidelinkNative.class, open());
+        String folder = resourceFolder();
+        String named = System.getProperty(PATH_PROPERTY);
+        if (named != null) System.load(new File(named).getAbsolutePath());
+        else if (!loadShipped(folder, LIBRARY)) System.loadLibrary(LIBRARY);
+        // Its dependency on libtidelink_android.so is met by the copy loaded
+        // above, whatever file that came from: the loader matches the SONAME.
+        if (!loadShipped(folder, JNI_LIBRARY)) System.loadLibrary(JNI_LIBRARY);
     }
 
     private TidelinkNative() {}
 
     /**
-     * The file the host names in {@link #PATH_PROPERTY}; else the copy this
-     * binding's jar carries for the platform, under JNA's resource folder for
-     * it (linux-x86-64/ and the like); else the system loader's, by name.
-     * JNA's own search asks the system first, hence the explicit order.
+     * The jar's folder for this JVM's platform, named as JNA names them, but
+     * chosen here from os.arch: JNA itself names 32-bit hard-float ARM
+     * linux-arm upstream and linux-armhf in Debian's build. Null on Android,
+     * where the app's own jniLibs hold both libraries.
      */
-    private static NativeLibrary open() {
-        String named = System.getProperty(PATH_PROPERTY);
-        if (named != null) return NativeLibrary.getInstance(new File(named).getAbsolutePath());
-        ClassLoader loader = TidelinkNative.class.getClassLoader();
-        URL shipped = loader.getResource(com.sun.jna.Platform.RESOURCE_PREFIX + "/" + System.mapLibraryName(LIBRARY));
-        if (shipped != null) {
-            try {
-                File file = Native.extractFromResourcePath(LIBRARY, loader);
-                NativeLibrary library = NativeLibrary.getInstance(file.getAbsolutePath());
-                // A copy unpacked from a jar is mapped now and needed no more on
-                // disk, as JNA does with its own; a class folder's file stays.
-                if (!"file".equals(shipped.getProtocol())) file.delete();
-                return library;
-            } catch (IOException e) {
-                // Not unpacked: the system's copy, if any, is the last resort.
-            }
+    private static String resourceFolder() {
+        if ("dalvik".equalsIgnoreCase(System.getProperty("java.vm.name"))) return null;
+        if (!"Linux".equals(System.getProperty("os.name"))) return null;
+        switch (System.getProperty("os.arch")) {
+            case "amd64": case "x86_64": return "linux-x86-64";
+            case "aarch64": return "linux-aarch64";
+            case "arm": return "linux-arm";
+            case "x86": case "i386": case "i486": case "i586": case "i686": return "linux-x86";
+            case "riscv64": return "linux-riscv64";
+            default: return null;
         }
-        return NativeLibrary.getInstance(LIBRARY);
     }
 
-    public static native Pointer udpCreate();
+    /**
+     * Loads the jar's copy of a library, unpacked to a temporary file that is
+     * deleted once mapped; false when the jar has none for this platform or
+     * it could not be unpacked, leaving the system's copy as the last resort.
+     */
+    private static boolean loadShipped(String folder, String name) {
+        if (folder == null) return false;
+        URL shipped = TidelinkNative.class.getResource("/" + folder + "/" + System.mapLibraryName(name));
+        if (shipped == null) return false;
+        try {
+            if ("file".equals(shipped.getProtocol())) {
+                System.load(new File(shipped.toURI()).getAbsolutePath());
+                return true;
+            }
+            Path copy = Files.createTempFile(name, ".so");
+            try (InputStream in = shipped.openStream()) {
+                Files.copy(in, copy, StandardCopyOption.REPLACE_EXISTING);
+                System.load(copy.toAbsolutePath().toString());
+            } finally {
+                Files.delete(copy);
+            }
+            return true;
+        } catch (IOException | URISyntaxException e) {
+            return false;
+        }
+    }
 
-    public static native int udpBind(Pointer handle, UdpEndPoint.ByValue endpoint);
+    static native long udpCreate();
 
-    public static native int udpGetEndPoint(Pointer handle, Pointer out);
+    static native int udpBind(long handle, int address, int port);
 
-    public static native int udpLastError(Pointer handle);
+    static native int udpGetEndPoint(long handle, int[] out);
 
-    public static native int udpSendTo(Pointer handle, Pointer buffer, int length, UdpEndPoint.ByValue endpoint);
+    static native int udpLastError(long handle);
 
-    public static native int udpRecvFrom(Pointer handle, Pointer buffer, int size, Pointer sender);
+    static native int udpSendTo(long handle, ByteBuffer buffer, int offset, int length, int address, int port);
 
-    /** After -1, {@link Native#getLastError()} holds errno: EINTR when a signal interrupted the wait. */
-    public static native int udpRecvPoll(Pointer handle, int timeout);
+    /** Writes the sender into sender only when a datagram came. */
+    static native int udpRecvFrom(long handle, ByteBuffer buffer, int offset, int size, int[] sender);
 
-    public static native int udpClose(Pointer handle);
+    /**
+     * The result in the low 32 bits; after -1, errno (EINTR when a signal
+     * interrupted the wait) in the high 32 bits.
+     */
+    static native long udpRecvPoll(long handle, int timeout);
 
-    /** A static string; JNA copies it and frees nothing. */
-    public static native String udpPlatform();
+    static native int udpClose(long handle);
 
-    /** The C library's text, copied by JNA before the next call can replace it. */
-    public static native String udpPlatformErrorString(int error);
+    static native String udpPlatform();
+
+    static native String udpPlatformErrorString(int error);
 
     /** Unsigned milliseconds in an int. */
-    public static native int udpGetHighPrecisionTime();
+    static native int udpGetHighPrecisionTime();
 }

@@ -1,9 +1,6 @@
 // An IPv4 datagram socket over one library handle, closed exactly once.
 package tidelink;
 
-import com.sun.jna.Memory;
-import com.sun.jna.Native;
-import com.sun.jna.Pointer;
 import java.net.SocketException;
 import java.nio.ByteBuffer;
 import java.nio.channels.ClosedChannelException;
@@ -19,7 +16,7 @@ import java.util.concurrent.atomic.AtomicInteger;
  * handle when the last call in flight returns; a wait in flight ends at its
  * own time-out, so the port stays bound until then. A closed socket throws
  * {@link ClosedChannelException}. Direct ByteBuffers go to the library as
- * they are; heap buffers pass through the socket's own native scratch memory
+ * they are; heap buffers pass through the socket's own direct scratch buffer
  * (only the bytes sent or received are copied).
  */
 public final class UdpSocket implements AutoCloseable {
@@ -28,31 +25,43 @@ public final class UdpSocket implements AutoCloseable {
     // In state: the count of calls in flight, and this bit once close() is asked for.
     private static final int CLOSED = 1 << 30;
 
-    private final Pointer handle;
+    private final long handle;
     private final AtomicInteger state = new AtomicInteger();
-    private final Memory endpointOut = new Memory(8);
-    private Memory scratch = new Memory(2048);
-    private ByteBuffer lastDirect;
-    private Pointer lastDirectBase;
+    private final int[] endpointOut = new int[2];
+    private ByteBuffer scratch = ByteBuffer.allocateDirect(2048);
 
+    /**
+     * An IPv4 datagram socket, not yet bound.
+     *
+     * @throws SocketException when the system refuses a socket or memory for it
+     */
     public UdpSocket() throws SocketException {
         handle = TidelinkNative.udpCreate();
-        if (handle == null) throw new SocketException("udpCreate: the system refused a socket or memory for it");
+        if (handle == 0) throw new SocketException("udpCreate: the system refused a socket or memory for it");
     }
 
-    /** Binds (port 0: the system's choice); the socket is then non-blocking. */
+    /**
+     * Binds (port 0: the system's choice); the socket is then non-blocking.
+     *
+     * @param local the address ({@link Endpoint#ANY} for all) and port to bind
+     * @throws java.io.IOException {@link UdpException} when the system
+     *     refuses, e.g. EADDRINUSE; {@link ClosedChannelException} after {@link #close}
+     */
     public synchronized void bind(Endpoint local) throws java.io.IOException {
-        Pointer h = enter();
+        long h = enter();
         try {
-            if (TidelinkNative.udpBind(h, local.record()) != 0) throw failure("udpBind", h);
+            if (TidelinkNative.udpBind(h, local.address(), local.port()) != 0) throw failure("udpBind", h);
         } finally {
             leave();
         }
     }
 
-    /** The bound endpoint; 0.0.0.0:0 before a bind. */
+    /**
+     * @return the bound endpoint; 0.0.0.0:0 before a bind
+     * @throws ClosedChannelException after {@link #close}
+     */
     public synchronized Endpoint localEndpoint() throws ClosedChannelException {
-        Pointer h = enter();
+        long h = enter();
         try {
             TidelinkNative.udpGetEndPoint(h, endpointOut);
         } finally {
@@ -61,9 +70,12 @@ public final class UdpSocket implements AutoCloseable {
         return readEndpoint();
     }
 
-    /** The error number of the last failed bind, send or receive; 0 if none. */
+    /**
+     * @return the error number of the last failed bind, send or receive; 0 if none
+     * @throws ClosedChannelException after {@link #close}
+     */
     public synchronized int lastError() throws ClosedChannelException {
-        Pointer h = enter();
+        long h = enter();
         try {
             return TidelinkNative.udpLastError(h);
         } finally {
@@ -71,21 +83,28 @@ public final class UdpSocket implements AutoCloseable {
         }
     }
 
-    /** Sends the buffer's remaining bytes as one datagram and advances its position by the count sent. */
+    /**
+     * Sends the buffer's remaining bytes as one datagram and advances its position by the count sent.
+     *
+     * @param src the datagram, from its position to its limit
+     * @param target where to send it
+     * @return the bytes sent
+     * @throws java.io.IOException {@link UdpException} when the system
+     *     refuses, e.g. EAGAIN with a full send buffer; {@link ClosedChannelException} after {@link #close}
+     */
     public synchronized int send(ByteBuffer src, Endpoint target) throws java.io.IOException {
         int length = src.remaining();
-        Pointer data;
-        if (src.isDirect()) {
-            data = directAt(src);
-        } else {
+        ByteBuffer data = src;
+        int offset = src.position();
+        if (!src.isDirect()) {
             data = scratch(length);
-            if (src.hasArray()) data.write(0, src.array(), src.arrayOffset() + src.position(), length);
-            else for (int i = 0; i < length; i++) data.setByte(i, src.get(src.position() + i));
+            data.put(src.duplicate());
+            offset = 0;
         }
         int sent;
-        Pointer h = enter();
+        long h = enter();
         try {
-            sent = TidelinkNative.udpSendTo(h, data, length, target.record());
+            sent = TidelinkNative.udpSendTo(h, data, offset, length, target.address(), target.port());
             if (sent < 0) throw failure("udpSendTo", h);
         } finally {
             leave();
@@ -98,15 +117,21 @@ public final class UdpSocket implements AutoCloseable {
      * Takes one datagram into the buffer's remaining space (the rest of a
      * longer one is lost), advances its position and answers the sender; null
      * when the queue is empty, as a non-blocking DatagramChannel answers.
+     *
+     * @param dst where the datagram goes, from its position to its limit
+     * @return the sender, or null when no datagram was waiting
+     * @throws java.io.IOException {@link UdpException} when the system refuses;
+     *     {@link ClosedChannelException} after {@link #close}
+     * @throws java.nio.ReadOnlyBufferException for a read-only buffer
      */
     public synchronized Endpoint receive(ByteBuffer dst) throws java.io.IOException {
         if (dst.isReadOnly()) throw new java.nio.ReadOnlyBufferException();
         int size = dst.remaining();
-        Pointer target = dst.isDirect() ? directAt(dst) : scratch(size);
+        ByteBuffer target = dst.isDirect() ? dst : scratch(size);
         int count, errorNumber = 0;
-        Pointer h = enter();
+        long h = enter();
         try {
-            count = TidelinkNative.udpRecvFrom(h, target, size, endpointOut);
+            count = TidelinkNative.udpRecvFrom(h, target, dst.isDirect() ? dst.position() : 0, size, endpointOut);
             if (count < 0) errorNumber = TidelinkNative.udpLastError(h);
         } finally {
             leave();
@@ -115,11 +140,12 @@ public final class UdpSocket implements AutoCloseable {
             if (errorNumber == EAGAIN) return null;
             throw new UdpException("udpRecvFrom", errorNumber);
         }
-        if (!dst.isDirect()) {
-            if (dst.hasArray()) target.read(0, dst.array(), dst.arrayOffset() + dst.position(), count);
-            else for (int i = 0; i < count; i++) dst.put(dst.position() + i, target.getByte(i));
+        if (dst.isDirect()) {
+            dst.position(dst.position() + count);
+        } else {
+            target.limit(count);
+            dst.put(target);
         }
-        dst.position(dst.position() + count);
         return readEndpoint();
     }
 
@@ -128,18 +154,25 @@ public final class UdpSocket implements AutoCloseable {
      * the time ran out. A signal that interrupts the wait does not end it
      * early, except after a close() on another thread: then it throws
      * {@link ClosedChannelException} rather than wait again.
+     *
+     * @param timeoutMs 0 or more milliseconds; 0 answers at once
+     * @return whether a datagram is waiting
+     * @throws java.io.IOException {@link UdpException} when the system's wait
+     *     fails; {@link ClosedChannelException} after {@link #close}
+     * @throws IllegalArgumentException for a negative time-out
      */
     public boolean poll(int timeoutMs) throws java.io.IOException {
         if (timeoutMs < 0) throw new IllegalArgumentException("timeoutMs " + timeoutMs);
-        Pointer h = enter();
+        long h = enter();
         try {
             long start = System.nanoTime();
             int left = timeoutMs;
             while (true) {
-                int result = TidelinkNative.udpRecvPoll(h, left);
+                long answer = TidelinkNative.udpRecvPoll(h, left);
+                int result = (int) answer;
                 if (result == 0) return true;
                 if (result == -3) return false;
-                int errorNumber = Native.getLastError();
+                int errorNumber = (int) (answer >>> 32);
                 if (errorNumber != EINTR) throw new UdpException("udpRecvPoll", errorNumber);
                 // Rounded down, so the wait never ends early. After an interrupted
                 // zero wait the time is up.
@@ -158,6 +191,8 @@ public final class UdpSocket implements AutoCloseable {
      * flight, the library closes the handle when the last of them returns, and
      * a failure of that close goes unreported; otherwise it closes here, and
      * this throws if the system's close failed (the handle is gone either way).
+     *
+     * @throws UdpException when the system's close failed
      */
     @Override
     public void close() throws UdpException {
@@ -167,13 +202,14 @@ public final class UdpSocket implements AutoCloseable {
         if (result != 0) throw new UdpException("udpClose", result);
     }
 
+    /** @return whether {@link #close} has been called */
     public boolean isClosed() {
         return (state.get() & CLOSED) != 0;
     }
 
     // After close() the handle is freed, or will be by the last call in
     // flight: no new call may reach the library with it.
-    private Pointer enter() throws ClosedChannelException {
+    private long enter() throws ClosedChannelException {
         while (true) {
             int s = state.get();
             if ((s & CLOSED) != 0) throw new ClosedChannelException();
@@ -186,25 +222,18 @@ public final class UdpSocket implements AutoCloseable {
         if (state.decrementAndGet() == CLOSED) TidelinkNative.udpClose(handle);
     }
 
-    private UdpException failure(String call, Pointer h) {
+    private UdpException failure(String call, long h) {
         return new UdpException(call, TidelinkNative.udpLastError(h));
     }
 
     private Endpoint readEndpoint() {
-        return new Endpoint(endpointOut.getInt(0), Short.toUnsignedInt(endpointOut.getShort(4)));
+        return new Endpoint(endpointOut[0], endpointOut[1]);
     }
 
-    private Pointer scratch(int size) {
-        if (scratch.size() < size) scratch = new Memory(Math.max(size, 1));
+    // Cleared, with room for size bytes.
+    private ByteBuffer scratch(int size) {
+        if (scratch.capacity() < size) scratch = ByteBuffer.allocateDirect(size);
+        scratch.clear();
         return scratch;
-    }
-
-    // JNA's pointer is the buffer's start, not its position.
-    private Pointer directAt(ByteBuffer buffer) {
-        if (buffer != lastDirect) {
-            lastDirectBase = Native.getDirectBufferPointer(buffer);
-            lastDirect = buffer;
-        }
-        return buffer.position() == 0 ? lastDirectBase : lastDirectBase.share(buffer.position());
     }
 }

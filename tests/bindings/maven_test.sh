@@ -1,0 +1,73 @@
+#!/bin/sh
+# A Maven user's path, offline, with Debian's Maven and its repository
+# (/usr/share/maven-repo) as the only one: installs JAR with the -sources and
+# -javadoc jars beside it, builds a project whose POM names only tidelink
+# around bench/bindings/RoundTrip.java, and runs it on the class path Maven
+# resolved. Run as: maven_test.sh JAR (the JDK's java named by TIDELINK_JAVA,
+# or the one on PATH)
+set -eu
+jar=$(realpath "$1") tests=$(cd "$(dirname "$0")" && pwd)
+here=$(mktemp -d)
+trap 'rm -rf "$here"' EXIT
+version=$(unzip -p "$jar" META-INF/maven/tidelink/tidelink/pom.properties | sed -n 's/^version=//p')
+cat >"$here/settings.xml" <<SETTINGS
+<settings>
+  <localRepository>$here/repository</localRepository>
+  <mirrors>
+    <mirror><id>debian</id><mirrorOf>*</mirrorOf><url>file:///usr/share/maven-repo</url></mirror>
+  </mirrors>
+</settings>
+SETTINGS
+mvn() { command mvn -B -q -Dstyle.color=never -s "$here/settings.xml" "$@"; }
+
+mvn install:install-file -Dfile="$jar" -Dsources="${jar%.jar}-sources.jar" -Djavadoc="${jar%.jar}-javadoc.jar"
+for kind in sources javadoc; do
+    test -f "$here/repository/tidelink/tidelink/$version/tidelink-$version-$kind.jar" ||
+        { echo "the $kind jar was not installed" >&2; exit 1; }
+done
+
+mkdir -p "$here/consumer/src/main/java"
+cp "$tests/../../bench/bindings/RoundTrip.java" "$here/consumer/src/main/java/"
+# The jar's manifest lists the resolved class path, as paths into the local
+# repository relative to target/.
+cat >"$here/consumer/pom.xml" <<POM
+<project xmlns="http://maven.apache.org/POM/4.0.0">
+  <modelVersion>4.0.0</modelVersion>
+  <groupId>consumer</groupId>
+  <artifactId>consumer</artifactId>
+  <version>1</version>
+  <properties>
+    <maven.compiler.release>8</maven.compiler.release>
+    <project.build.sourceEncoding>UTF-8</project.build.sourceEncoding>
+  </properties>
+  <dependencies>
+    <dependency>
+      <groupId>tidelink</groupId>
+      <artifactId>tidelink</artifactId>
+      <version>$version</version>
+    </dependency>
+  </dependencies>
+  <build>
+    <plugins>
+      <plugin>
+        <artifactId>maven-jar-plugin</artifactId>
+        <configuration>
+          <archive>
+            <manifest>
+              <mainClass>RoundTrip</mainClass>
+              <addClasspath>true</addClasspath>
+              <classpathLayoutType>repository</classpathLayoutType>
+              <classpathPrefix>../../repository/</classpathPrefix>
+            </manifest>
+          </archive>
+        </configuration>
+      </plugin>
+    </plugins>
+  </build>
+</project>
+POM
+# compile and jar:jar, not package: the test phase would want the surefire
+# plugin, which Debian does not package.
+(cd "$here/consumer" && mvn compile jar:jar)
+unzip -p "$here/consumer/target/consumer-1.jar" META-INF/MANIFEST.MF | grep '^Class-Path'
+env -u LD_LIBRARY_PATH "${TIDELINK_JAVA:-java}" -jar "$here/consumer/target/consumer-1.jar" 1000 1
