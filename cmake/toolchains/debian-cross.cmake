@@ -36,11 +36,15 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 # qemu find the target's dynamic loader and libraries. A kernel may run the
 # target's code yet be built or booted without it (an x86-64 kernel without
 # IA-32 emulation refuses i386 programs with ENOEXEC): the loader is tried
-# once, and where it does not start, it runs under qemu.
+# once, and where it does not start, it runs under qemu. TIDELINK_CROSS_EMULATED
+# tells the tests which.
+set(TIDELINK_CROSS_EMULATED ON)
 if(TIDELINK_CROSS_LOADER)
     set(loader ${TIDELINK_CROSS_ROOT}/lib/${TIDELINK_CROSS_LOADER})
     execute_process(COMMAND ${loader} --version RESULT_VARIABLE failed OUTPUT_QUIET ERROR_QUIET)
-    if(NOT failed EQUAL 0)
+    if(failed EQUAL 0)
+        set(TIDELINK_CROSS_EMULATED OFF)
+    else()
         set(loader ${TIDELINK_CROSS_QEMU} -L ${TIDELINK_CROSS_ROOT} ${loader})
     endif()
     set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/target-loader ${TIDELINK_CROSS_ROOT}/lib ${loader} --)
