@@ -5,7 +5,7 @@ set(TIDELINK_CROSS_TRIPLE i686-linux-gnu)
 # An x86-64 kernel with IA-32 emulation runs i686 code directly; only the
 # loader is missing from the machine's own folders, so each program starts
 # through the cross tree's. A kernel without it leaves the code to qemu-i386,
-# on the 32-bit Atom with SSSE3 that Android x86 devices began with.
+# on an Atom N270: 32-bit with SSSE3, like the first Android x86 devices.
 set(TIDELINK_CROSS_LOADER ld-linux.so.2)
 set(TIDELINK_CROSS_QEMU qemu-i386 -cpu n270)
 
