@@ -2,9 +2,9 @@
 # TIDELINK_CROSS_TRIPLE (or, with TIDELINK_CROSS_CLANG, clang 14 and lld
 # targeting it, on the same gcc cross tree), the target's tree under
 # /usr/<triple>, and target programs run under TIDELINK_CROSS_QEMU (a command
-# and its options) or, for code the build machine runs itself, through the
-# tree's loader TIDELINK_CROSS_LOADER. The including file sets those and the
-# code-generation flags.
+# and its options) or through the tree's loader TIDELINK_CROSS_LOADER, run
+# directly where the build machine's kernel runs the code and under qemu where
+# it does not. The including file sets those and the code-generation flags.
 set(CMAKE_SYSTEM_NAME Linux)
 
 # Debian's cross packages keep the target's C library and headers here.
@@ -33,10 +33,21 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # CTest and test discovery run every target program through this; -L makes
-# qemu find the target's dynamic loader and libraries.
+# qemu find the target's dynamic loader and libraries. A kernel may run the
+# target's code yet be built or booted without it (an x86-64 kernel without
+# IA-32 emulation refuses i386 programs with ENOEXEC): the loader is tried
+# once, and where it does not start, it runs under qemu. TIDELINK_CROSS_EMULATED
+# tells the tests which.
+set(TIDELINK_CROSS_EMULATED ON)
 if(TIDELINK_CROSS_LOADER)
-    set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/target-loader
-        ${TIDELINK_CROSS_ROOT}/lib/${TIDELINK_CROSS_LOADER} ${TIDELINK_CROSS_ROOT}/lib)
+    set(loader ${TIDELINK_CROSS_ROOT}/lib/${TIDELINK_CROSS_LOADER})
+    execute_process(COMMAND ${loader} --version RESULT_VARIABLE failed OUTPUT_QUIET ERROR_QUIET)
+    if(failed EQUAL 0)
+        set(TIDELINK_CROSS_EMULATED OFF)
+    else()
+        set(loader ${TIDELINK_CROSS_QEMU} -L ${TIDELINK_CROSS_ROOT} ${loader})
+    endif()
+    set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/target-loader ${TIDELINK_CROSS_ROOT}/lib ${loader} --)
 else()
     set(CMAKE_CROSSCOMPILING_EMULATOR ${TIDELINK_CROSS_QEMU} -L ${TIDELINK_CROSS_ROOT})
 endif()

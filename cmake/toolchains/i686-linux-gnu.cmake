@@ -1,11 +1,13 @@
 # 32-bit x86 with Debian's i686-linux-gnu cross compilers, generating the code
-# of Android's x86 ABI; target programs run on the x86-64 build machine itself.
+# of Android's x86 ABI; target programs run natively or under qemu-i386.
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(TIDELINK_CROSS_TRIPLE i686-linux-gnu)
-# The x86-64 kernel runs i686 code directly; only the loader is missing from
-# the machine's own folders, so each program starts through the cross tree's.
-# (qemu-i386 hangs on the first test here.)
+# An x86-64 kernel with IA-32 emulation runs i686 code directly; only the
+# loader is missing from the machine's own folders, so each program starts
+# through the cross tree's. A kernel without it leaves the code to qemu-i386,
+# on an Atom N270: 32-bit with SSSE3, like the first Android x86 devices.
 set(TIDELINK_CROSS_LOADER ld-linux.so.2)
+set(TIDELINK_CROSS_QEMU qemu-i386 -cpu n270)
 
 # Android's x86: i686 with SSSE3, floating point in SSE registers rather than
 # x87. The NDK also realigns the stack on entry (-mstackrealign) for Android
