@@ -15,10 +15,12 @@ target_apt() {
     TARGET_APT=(apt-get -q -o "APT::Architecture=$arch" -o "APT::Architectures::=$arch"
         -o "Dir::State::Lists=$work/lists" -o "Dir::Cache=$work/cache" -o "Dir::State::status=/dev/null")
     # An index that fails (a mirror in mid-sync) matters only if the packages
-    # are then not found, so update's status waits for the download's.
+    # are then not found, so update's status waits for the download's; a
+    # failed update is tried again on the next run.
     if [ -z "$(find "$work/updated" -mmin -1440 2>/dev/null)" ]; then
-        "${TARGET_APT[@]}" update >"$work/update.log" 2>&1 || true
-        touch "$work/updated"
+        if "${TARGET_APT[@]}" update >"$work/update.log" 2>&1; then
+            touch "$work/updated"
+        fi
     fi
     TARGET_APT_LOG=$work/update.log
 }

@@ -89,8 +89,7 @@ namespace Tidelink
 #endif
         int udpRecvFrom(UdpSocketHandle handle, byte* buffer, int size, out UdpEndPoint sender);
 
-        // After -1 the reason is in errno (EINTR when interrupted), which
-        // SetLastError keeps for UdpSocket.Poll to read.
+        // SetLastError keeps errno for UdpSocket.Poll to read.
         /// <summary>
         /// Waits up to timeout milliseconds for the socket to become readable:
         /// 0 readable, <see cref="UdpResult.Timeout"/>, or -1 (a negative timeout

@@ -119,7 +119,10 @@ native_prefix() {
     local vector file
     for file in "$library" "$build/jni/libtidelink_jni.so"; do
         [ "$arch" = x86 ] && [ -f "$file" ] || continue
-        vector=$("${binutils}objdump" -d --no-show-raw-insn "$file" | grep -m3 '%x\?mm[0-9]') &&
+        # The whole listing first: a grep that stops early would end objdump
+        # with SIGPIPE, and pipefail would then hide the match.
+        "${binutils}objdump" -d --no-show-raw-insn "$file" >"$build/disassembly" || return 1
+        vector=$(grep -m3 '%x\?mm[0-9]' "$build/disassembly") &&
             { echo "$arch: $file needs more than i686 (MMX or SSE): $vector" >&2; return 1; }
         echo "$arch: $(basename "$file"): no MMX or SSE instructions" >&2
     done
@@ -149,7 +152,7 @@ check_library() {
     [[ $machine == ELF64* ]] && checks+=(pagealign)
     local exports=$ROOT/tests/abi/exports.txt kind=(-DSONAME=libtidelink_android.so)
     if [ "${3:-}" = jni ]; then
-        exports=$(mktemp)
+        exports=${library%.so}.exports
         sed -n 's/^ *static native .* \(udp[A-Za-z]*\)(.*/Java_tidelink_TidelinkNative_\1/p' \
             "$ROOT/bindings/java/tidelink/TidelinkNative.java" >"$exports"
         kind=(-DSONAME=libtidelink_jni.so -DALSO_NEEDED=libtidelink_android.so)
