@@ -13,12 +13,24 @@ namespace {
 
 constexpr double kTarget = 1.03;
 
+// A run that was skipped or failed: Google Benchmark 1.8 replaced
+// Run::error_occurred with Run::skipped, and the overload that names a
+// member the installed version lacks drops out.
+template <typename Run>
+auto skipped(const Run& run, int) -> decltype(static_cast<bool>(run.skipped)) {
+    return static_cast<bool>(run.skipped);
+}
+template <typename Run>
+bool skipped(const Run& run, long) {
+    return run.error_occurred;
+}
+
 // Keeps the median of each benchmark's repetitions while the console shows them.
 class MedianCollector : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs) {
-            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median" && !run.error_occurred) {
+            if (run.run_type == Run::RT_Aggregate && run.aggregate_name == "median" && !skipped(run, 0)) {
                 medians[run.run_name.function_name] = run.GetAdjustedCPUTime();
             }
         }
