@@ -9,6 +9,13 @@
 #include <sys/socket.h>
 #include <time.h>
 
+// A 32-bit target built with 64-bit time: glibc's header then names
+// __clock_gettime64 for clock_gettime. (glibc 2.39 and later define
+// __USE_TIME_BITS64 on 64-bit targets too, where nothing is renamed.)
+#if defined(__USE_TIME_BITS64) && __TIMESIZE == 32
+#define TIDELINK_CLOCK_GETTIME64 1
+#endif
+
 extern "C" {
 int __real_setsockopt(int, int, int, const void*, socklen_t);
 int __real_ioctl(int, unsigned long, ...);
@@ -17,7 +24,7 @@ int __real_select(int, fd_set*, fd_set*, fd_set*, timeval*);
 int __real_poll(pollfd*, nfds_t, int);
 int __real___poll_chk(pollfd*, nfds_t, int, size_t);
 int __real_clock_gettime(clockid_t, timespec*);
-#ifdef __USE_TIME_BITS64
+#ifdef TIDELINK_CLOCK_GETTIME64
 int __real___clock_gettime64(clockid_t, timespec*);
 #endif
 }
@@ -111,8 +118,7 @@ extern "C" int __wrap_clock_gettime(clockid_t clock, timespec* now) {
     return injection::countClockRead(clock) ? __real_clock_gettime(clock, now) : -1;
 }
 
-// With 64-bit time on a 32-bit target, glibc's header names this one instead.
-#ifdef __USE_TIME_BITS64
+#ifdef TIDELINK_CLOCK_GETTIME64
 extern "C" int __wrap___clock_gettime64(clockid_t clock, timespec* now) {
     return injection::countClockRead(clock) ? __real___clock_gettime64(clock, now) : -1;
 }
