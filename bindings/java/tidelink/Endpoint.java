@@ -17,6 +17,8 @@ public final class Endpoint {
     private final int port;
 
     /**
+     * An endpoint of an IPv4 address and a port.
+     *
      * @param address the 32 bits in host byte order (127.0.0.1 is 0x7F000001)
      * @param port 0 to 65535
      * @throws IllegalArgumentException for a port outside that range
@@ -28,6 +30,8 @@ public final class Endpoint {
     }
 
     /**
+     * An endpoint on the loopback address.
+     *
      * @param port 0 to 65535
      * @return 127.0.0.1 with that port
      */
@@ -36,6 +40,8 @@ public final class Endpoint {
     }
 
     /**
+     * The endpoint of one of the JDK's socket addresses.
+     *
      * @param socketAddress a resolved IPv4 address and port
      * @return the same endpoint
      * @throws IllegalArgumentException when the address is not IPv4 or not resolved
@@ -48,17 +54,29 @@ public final class Endpoint {
                             socketAddress.getPort());
     }
 
-    /** @return the address's 32 bits, host byte order */
+    /**
+     * The address.
+     *
+     * @return its 32 bits, host byte order
+     */
     public int address() {
         return address;
     }
 
-    /** @return the port, 0 to 65535 */
+    /**
+     * The port.
+     *
+     * @return 0 to 65535
+     */
     public int port() {
         return port;
     }
 
-    /** @return the same endpoint as the JDK's sockets take it */
+    /**
+     * The same endpoint as the JDK's sockets take it.
+     *
+     * @return an InetSocketAddress of its address and port
+     */
     public InetSocketAddress toInetSocketAddress() {
         byte[] b = {(byte) (address >>> 24), (byte) (address >>> 16), (byte) (address >>> 8), (byte) address};
         try {

@@ -5,12 +5,18 @@ package tidelink;
 public final class Platform {
     private Platform() {}
 
-    /** @return "android", the platform the library was written for */
+    /**
+     * The platform the library was written for.
+     *
+     * @return "android"
+     */
     public static String name() {
         return TidelinkNative.udpPlatform();
     }
 
     /**
+     * The system's text for an error number.
+     *
      * @param errorNumber a system error number, as {@link UdpException#errorNumber} gives it
      * @return the system's text for it
      */
@@ -19,6 +25,8 @@ public final class Platform {
     }
 
     /**
+     * The library's clock.
+     *
      * @return monotonic milliseconds, 0 to 2^32-1, wrapping: elapsed time is
      *     (later - earlier) &amp; 0xFFFFFFFFL
      */

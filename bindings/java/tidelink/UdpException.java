@@ -11,6 +11,8 @@ public class UdpException extends SocketException {
     private final int errorNumber;
 
     /**
+     * A failed library call.
+     *
      * @param call the library call that failed
      * @param errorNumber the system's error number
      */
@@ -19,7 +21,11 @@ public class UdpException extends SocketException {
         this.errorNumber = errorNumber;
     }
 
-    /** @return errno as udpLastError reports it: 11 (EAGAIN) for an empty queue on Linux */
+    /**
+     * The error number of the failed call.
+     *
+     * @return errno as udpLastError reports it: 11 (EAGAIN) for an empty queue on Linux
+     */
     public int errorNumber() {
         return errorNumber;
     }

@@ -57,6 +57,8 @@ public final class UdpSocket implements AutoCloseable {
     }
 
     /**
+     * The endpoint the socket is bound to.
+     *
      * @return the bound endpoint; 0.0.0.0:0 before a bind
      * @throws ClosedChannelException after {@link #close}
      */
@@ -71,6 +73,8 @@ public final class UdpSocket implements AutoCloseable {
     }
 
     /**
+     * The socket's last stored error.
+     *
      * @return the error number of the last failed bind, send or receive; 0 if none
      * @throws ClosedChannelException after {@link #close}
      */
@@ -202,7 +206,11 @@ public final class UdpSocket implements AutoCloseable {
         if (result != 0) throw new UdpException("udpClose", result);
     }
 
-    /** @return whether {@link #close} has been called */
+    /**
+     * Whether the socket is closed.
+     *
+     * @return whether {@link #close} has been called
+     */
     public boolean isClosed() {
         return (state.get() & CLOSED) != 0;
     }
