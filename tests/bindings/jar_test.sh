@@ -10,4 +10,6 @@ here=$(mktemp -d)
 trap 'rm -rf "$here"' EXIT
 # The test uses the JDK's own signal API, which javac always warns about.
 "${TIDELINK_JAVAC:-javac}" -nowarn -cp "$jar:$jna" -d "$here" "$(dirname "$0")/BindingTest.java"
-env -u LD_LIBRARY_PATH "$java" -cp "$jar:$jna:$here" BindingTest
+# JDK 24 and later warn of the binding's System.load unless native access is
+# allowed, as the binding's users are told to.
+env -u LD_LIBRARY_PATH "$java" --enable-native-access=ALL-UNNAMED -cp "$jar:$jna:$here" BindingTest

@@ -59,6 +59,9 @@ cat >"$here/consumer/pom.xml" <<POM
               <classpathLayoutType>repository</classpathLayoutType>
               <classpathPrefix>../../repository/</classpathPrefix>
             </manifest>
+            <manifestEntries>
+              <Enable-Native-Access>ALL-UNNAMED</Enable-Native-Access>
+            </manifestEntries>
           </archive>
         </configuration>
       </plugin>
