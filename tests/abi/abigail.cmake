@@ -33,11 +33,19 @@ function(describe file)
         message(FATAL_ERROR "abidw failed (${result}) on ${LIBRARY}")
     endif()
     # Without debug information abidw still writes the symbols, but no types,
-    # and abidiff then finds nothing to compare.
-    file(STRINGS ${file} symbols REGEX "<elf-symbol ")
-    file(STRINGS ${file} declarations REGEX "<function-decl .*elf-symbol-id=")
+    # and abidiff then finds nothing to compare. (From libabigail 2.3 on it
+    # lists the undefined symbols too, some with declarations.)
+    file(STRINGS ${file} symbols REGEX "<elf-symbol .*is-defined='yes'")
+    file(READ ${file} description)
     list(LENGTH symbols symbol_count)
-    list(LENGTH declarations declaration_count)
+    set(declaration_count 0)
+    foreach(symbol IN LISTS symbols)
+        string(REGEX MATCH "name='([^']*)'" name "${symbol}")
+        string(FIND "${description}" "elf-symbol-id='${CMAKE_MATCH_1}'" at)
+        if(NOT at EQUAL -1)
+            math(EXPR declaration_count "${declaration_count} + 1")
+        endif()
+    endforeach()
     if(symbol_count EQUAL 0 OR NOT symbol_count EQUAL declaration_count)
         file(REMOVE ${file})
         message(FATAL_ERROR "${LIBRARY} exports ${symbol_count} functions and has debug "
