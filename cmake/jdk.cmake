@@ -5,7 +5,7 @@
 # run as `cmake -P`, it fails where there is none, which is how
 # scripts/install-deps asks.
 set(tidelink_jdks $ENV{JAVA_HOME})
-find_program(tidelink_javac javac NO_CACHE)
+find_program(tidelink_javac javac NO_CACHE NO_CMAKE_FIND_ROOT_PATH)
 if(tidelink_javac)
     file(REAL_PATH ${tidelink_javac} tidelink_javac)
     get_filename_component(tidelink_javac_bin ${tidelink_javac} DIRECTORY)
