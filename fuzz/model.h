@@ -10,7 +10,7 @@
 #include <deque>
 #include <vector>
 
-#include "support.h"
+#include "handles.h"
 
 namespace tidelink_fuzz {
 
