@@ -1,5 +1,6 @@
-/* UdpEndPoint's layout as a host marshals it, checked on the target against
- * fixed numbers (not the header's own assertions) and through the library. */
+/* UdpEndPoint's layout as a host marshals it, past what the header asserts
+ * (size and offsets): its fields' sizes, alignment and signedness, the result
+ * codes, and the bytes the library itself reads and writes. */
 #include <stddef.h>
 
 #include "check.h"
@@ -25,10 +26,7 @@ struct Aligned {
 };
 
 static void checkDeclaredLayout(void) {
-    CHECK_EQ(sizeof(UdpEndPoint), 8);
-    CHECK_EQ(offsetof(UdpEndPoint, address), 0);
-    CHECK_EQ(offsetof(UdpEndPoint, port), 4);
-    CHECK_EQ(offsetof(UdpEndPoint, reserved), 6);
+    /* Each field's size (the header asserts the record's size and offsets). */
     CHECK_EQ(sizeof(((UdpEndPoint*)0)->address), 4);
     CHECK_EQ(sizeof(((UdpEndPoint*)0)->port), 2);
     CHECK_EQ(sizeof(((UdpEndPoint*)0)->reserved), 2);
@@ -115,8 +113,6 @@ static void checkLibraryLayout(void) {
 
 int main(void) {
     checkDeclaredLayout();
-    if (sizeof(UdpEndPoint) == 8) {
-        checkLibraryLayout();
-    }
+    checkLibraryLayout();
     return checkSummary("layout");
 }
