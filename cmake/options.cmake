@@ -26,3 +26,7 @@ option(TIDELINK_BUILD_FUZZER "Build the libFuzzer target (needs clang)" OFF)
 # The bindings' tests in Debian's runtimes for other architectures, on the
 # artifacts in dist/ (the runtimes preset): they download the runtimes.
 option(TIDELINK_RUNTIME_TESTS "Run the bindings' tests in other architectures' runtimes, on dist/" OFF)
+
+# A release build (the release presets) lays out the files that ship, and its
+# tests check those: cmake/release.cmake.
+option(TIDELINK_RELEASE "Lay out the shipped files and test them" OFF)

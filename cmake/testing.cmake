@@ -8,7 +8,9 @@ set(MEMORYCHECK_COMMAND_OPTIONS
 set_property(GLOBAL PROPERTY CTEST_TARGETS_ADDED 1)
 include(CTest)
 
-include(${CMAKE_CURRENT_LIST_DIR}/googletest.cmake)
-include(GoogleTest)
+if(NOT TIDELINK_C_TESTS_ONLY)
+    include(${CMAKE_CURRENT_LIST_DIR}/googletest.cmake)
+    include(GoogleTest)
+endif()
 
 include(${CMAKE_CURRENT_LIST_DIR}/not_run.cmake)

@@ -3,7 +3,7 @@
 # for it, and -sources.jar and -javadoc.jar beside it. Sourced by scripts/package.
 need default-jdk-headless
 natives=()
-for arch in $(buildable "${LINUX_ARCHES[@]}"); do
+for arch in "${LINUX_ARCHES[@]}"; do
     library=$(native_library "$arch")
     jni=$(native_jni_library "$arch")
     natives+=("$arch=$library,$jni")

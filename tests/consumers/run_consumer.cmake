@@ -66,7 +66,7 @@ if(CONSUMER STREQUAL "Installed")
             set(config_args --config ${CONFIG})
         endif()
         run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${WORK_DIR}/installed ${config_args})
-        run(${SOURCE_DIR}/scripts/packaging/tarball ${WORK_DIR}/installed tidelink ${archive})
+        run(${SOURCE_DIR}/cmake/tarball ${WORK_DIR}/installed tidelink ${archive})
     endif()
     # Unpacked where it was never built or installed: the package files must
     # find everything from where they lie.

@@ -47,15 +47,10 @@ set_target_properties(tidelink_libffi PROPERTIES
     IMPORTED_LOCATION ${TIDELINK_FFI_LIBRARY}
     INTERFACE_INCLUDE_DIRECTORIES ${TIDELINK_FFI_INCLUDE_DIR})
 add_executable(tidelink_ffi_host ffi_host.c)
-# Not linked with the library: the host finds it at run time, by name.
 target_include_directories(tidelink_ffi_host PRIVATE ${PROJECT_SOURCE_DIR}/include ${PROJECT_SOURCE_DIR}/tests)
 target_link_libraries(tidelink_ffi_host PRIVATE tidelink_libffi tidelink_warnings ${CMAKE_DL_LIBS})
-add_dependencies(tidelink_ffi_host tidelink_android)
-set(ffi_library_path $<TARGET_FILE_DIR:tidelink_android>)
+set(ffi_library_path ${host_library_dir})
 if(ffi_lib_dir)
     string(APPEND ffi_library_path ":${ffi_lib_dir}")
 endif()
-add_test(NAME Host.Libffi COMMAND tidelink_ffi_host)
-set_tests_properties(Host.Libffi PROPERTIES
-    LABELS host
-    ENVIRONMENT "LD_LIBRARY_PATH=${ffi_library_path}")
+tidelink_host_test(Host.Libffi tidelink_ffi_host ${ffi_library_path})

@@ -1,7 +1,16 @@
-/* Compiled, not run, as C99 and as C++ with every warning an error: the
- * public header must stand alone and be clean in both languages. */
+/* Compiled, not run, in every dialect a host may include the header from,
+ * with every warning an error: the header must stand alone and be clean. */
 #include "tidelink.h"
 #include "tidelink.h" /* a second inclusion is harmless */
+
+#if TIDELINK_VERSION_MAJOR < 0 || TIDELINK_VERSION_MINOR < 0 || TIDELINK_VERSION_PATCH < 0
+#error "the version macros must be plain integers the preprocessor can compare"
+#endif
+
+#ifdef TIDELINK_EXPECT_REFUSAL
+/* The layout checks must stop a build that disagrees, in this dialect too. */
+TIDELINK_STATIC_ASSERT(sizeof(UdpEndPoint) == 7, tidelink_must_not_compile);
+#endif
 
 /* Each export, with the exact type a host declares for it. */
 UdpSocket* (*check_create)(void) = udpCreate;

@@ -1,9 +1,9 @@
 # One check of the built library's ELF file, read with readelf, so that it
 # runs on the build machine for any target architecture:
 #   cmake -DREADELF=... -DLIBRARY=... -DCHECK=<name> [-D...] -P check_elf.cmake
-# Checks: exports (EXPORTS_FILE), soname (SONAME), needed, textrel, stack,
-# pagealign (PAGE_SIZE), machine (ELF_CLASS, ELF_MACHINE), armeabi-v7a and
-# armhf (OBJECTS).
+# Checks: exports (EXPORTS_FILE), soname (SONAME), needed (ALSO_NEEDED),
+# textrel, stack, pagealign (PAGE_SIZE), machine (ELF_CLASS, ELF_MACHINE),
+# armeabi-v7a and armhf (OBJECTS), rv64gc, and i686 (OBJDUMP).
 cmake_minimum_required(VERSION 3.25)
 
 foreach(required READELF LIBRARY CHECK)
@@ -244,6 +244,38 @@ function(check_arm_code_file hard_float)
     endif()
 endfunction()
 
+# Linux distributions' riscv64 baseline: a board without the vector or
+# bit-manipulation extensions faults on their instructions.
+function(check_rv64gc)
+    readelf_lines(lines -A)
+    foreach(line IN LISTS lines)
+        if(line MATCHES "Tag_RISCV_arch: +\"(.*)\"")
+            set(isa ${CMAKE_MATCH_1})
+            if(isa MATCHES "_(v|zb|zve)[a-z0-9]*[0-9]p")
+                fail("the code needs more than rv64gc: ${isa}")
+            endif()
+            pass("isa ${isa}")
+            return()
+        endif()
+    endforeach()
+    fail("no Tag_RISCV_arch attribute")
+endfunction()
+
+# Linux i686 processors fault on any MMX or SSE instruction, and each of
+# those names an %mm or %xmm register.
+function(check_i686)
+    execute_process(COMMAND ${OBJDUMP} -d --no-show-raw-insn ${LIBRARY}
+        OUTPUT_VARIABLE listing RESULT_VARIABLE result)
+    if(NOT result EQUAL 0)
+        fail("${OBJDUMP} failed (${result})")
+    endif()
+    string(REGEX MATCH "[^\n]*%x?mm[0-9][^\n]*" vector "${listing}")
+    if(vector)
+        fail("the code needs more than i686 (MMX or SSE): ${vector}")
+    endif()
+    pass("no MMX or SSE instructions")
+endfunction()
+
 if(CHECK STREQUAL "exports")
     check_exports()
 elseif(CHECK STREQUAL "soname")
@@ -262,6 +294,10 @@ elseif(CHECK STREQUAL "armeabi-v7a")
     check_arm_code(FALSE)
 elseif(CHECK STREQUAL "armhf")
     check_arm_code(TRUE)
+elseif(CHECK STREQUAL "rv64gc")
+    check_rv64gc()
+elseif(CHECK STREQUAL "i686")
+    check_i686()
 else()
     message(FATAL_ERROR "unknown check '${CHECK}'")
 endif()
