@@ -35,9 +35,9 @@ need() {
 # The release tree for ARCH (build/release-ARCH/release: prefix/, debug/,
 # jni/), from its release preset: configured afresh (the flags are the
 # preset's and the toolchain file's as they stand now, not a cache's),
-# built and, unless PACKAGE_UNTESTED is set, tested, which lays the tree
-# out; then the tested library's build-id goes into tested-build-id beside
-# the build. Once per run of scripts/package: the parts share it. Prints
+# built and tested, which lays the tree out; then the tested library's
+# build-id goes into tested-build-id beside the build. With PACKAGE_UNTESTED,
+# the shipped files alone are built, without the tests. Once per run of scripts/package: the parts share it. Prints
 # the prefix.
 native_prefix() {
     local arch=$1 build=$ROOT/build/release-$1
@@ -48,11 +48,12 @@ native_prefix() {
         local log=$build/package.log
         (
             cd "$ROOT"
-            cmake --preset "release-$arch" && cmake --build --preset "release-$arch" || exit
             if [ -n "${PACKAGE_UNTESTED:-}" ]; then
-                cmake --build --preset "release-$arch" --target tidelink_release_tree
+                cmake --preset "release-$arch" -DTIDELINK_BUILD_TESTS=OFF &&
+                    cmake --build --preset "release-$arch" --target tidelink_release_tree
             else
-                ctest --preset "release-$arch"
+                cmake --preset "release-$arch" && cmake --build --preset "release-$arch" &&
+                    ctest --preset "release-$arch"
             fi
         ) >"$log" 2>&1 || { tail -60 "$log" >&2; echo "release-$arch failed: $log" >&2; return 1; }
         [ -n "${PACKAGE_UNTESTED:-}" ] || readelf -n "$build/release/prefix/lib/libtidelink_android.so" |
