@@ -5,7 +5,7 @@ if(CMAKE_CROSSCOMPILING)
     # Installing libffi-dev for a foreign architecture would put the target's
     # C library in the machine's multiarch folders, and the target's loader
     # would then mix it with the cross toolchain's. The package is unpacked
-    # (or, where Debian builds none, built from its source) into the build
+    # (riscv64's from Debian 13, which first builds it) into the build
     # tree instead.
     set(TIDELINK_TARGET_LIBFFI_ROOT "" CACHE PATH
         "Debian's libffi for the target, unpacked (usr/include/<triple>, usr/lib/<triple>); empty: fetched into the build tree")
