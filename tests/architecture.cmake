@@ -1,26 +1,31 @@
 # The architecture being built, by the names the tests need: its ABI
-# baseline's, readelf's machine name and Debian's architecture name.
+# baseline's (the table's arch), readelf's machine name and Debian's
+# architecture name. From cmake/architectures.txt: the row whose triple is
+# the build's CMAKE_LIBRARY_ARCHITECTURE (which tells the two 32-bit ARM
+# builds apart), else the first whose processors name CMAKE_SYSTEM_PROCESSOR.
 set(tidelink_arch)
 set(tidelink_elf_machine)
 set(tidelink_debian_arch)
-macro(tidelink_architecture arch machine debian)
-    set(tidelink_arch ${arch})
-    set(tidelink_elf_machine "${machine}")
-    set(tidelink_debian_arch ${debian})
-endmacro()
-
-# Both 32-bit ARM builds are armv7-a; the multiarch triple tells the
-# hard-float one from armeabi-v7a's soft-float calls.
-if(CMAKE_LIBRARY_ARCHITECTURE STREQUAL "arm-linux-gnueabihf")
-    tidelink_architecture(armhf "ARM" armhf)
-elseif(CMAKE_SYSTEM_PROCESSOR MATCHES "^(arm|armv7.*)$")
-    tidelink_architecture(armv7 "ARM" armel)
-elseif(CMAKE_SYSTEM_PROCESSOR MATCHES "^(aarch64|arm64)$")
-    tidelink_architecture(aarch64 "AArch64" arm64)
-elseif(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$")
-    tidelink_architecture(x86_64 "Advanced Micro Devices X86-64" amd64)
-elseif(CMAKE_SYSTEM_PROCESSOR MATCHES "^i[3-6]86$")
-    tidelink_architecture(x86 "Intel 80386" i386)
-elseif(CMAKE_SYSTEM_PROCESSOR STREQUAL "riscv64")
-    tidelink_architecture(riscv64 "RISC-V" riscv64)
-endif()
+file(STRINGS ${PROJECT_SOURCE_DIR}/cmake/architectures.txt tidelink_rows REGEX "^[a-z]")
+list(POP_FRONT tidelink_rows tidelink_header)
+string(REGEX REPLACE " *[|] *" ";" tidelink_header "${tidelink_header}")
+foreach(tidelink_row IN LISTS tidelink_rows)
+    string(REGEX REPLACE " *[|] *" ";" tidelink_fields "${tidelink_row}")
+    foreach(column arch processor triple debian elf_machine)
+        list(FIND tidelink_header ${column} tidelink_index)
+        list(GET tidelink_fields ${tidelink_index} row_${column})
+    endforeach()
+    string(REPLACE "," ";" row_processor "${row_processor}")
+    set(by_triple FALSE)
+    if(row_triple STREQUAL CMAKE_LIBRARY_ARCHITECTURE)
+        set(by_triple TRUE)
+    endif()
+    if(by_triple OR (NOT tidelink_arch AND CMAKE_SYSTEM_PROCESSOR IN_LIST row_processor))
+        set(tidelink_arch ${row_arch})
+        set(tidelink_elf_machine "${row_elf_machine}")
+        set(tidelink_debian_arch ${row_debian})
+    endif()
+    if(by_triple)
+        break()
+    endif()
+endforeach()

@@ -1,20 +1,11 @@
-# The version from the header's macros, also written into the package, and a
-# wheel for the library's platform that names no Python ABI.
+# The version the packaging hands over (TIDELINK_VERSION, as CMake reads it
+# from the header), also written into the package, and a wheel for the
+# library's platform that names no Python ABI.
 import os
-import re
 
 from setuptools import Distribution, setup
 from setuptools.command.build_py import build_py
 from wheel.bdist_wheel import bdist_wheel
-
-HEADER = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "include", "tidelink.h")
-
-
-def version():
-    with open(HEADER) as header:
-        text = header.read()
-    return ".".join(re.search(r"^#define TIDELINK_VERSION_%s +([0-9]+)$" % part, text, re.M).group(1)
-                    for part in ("MAJOR", "MINOR", "PATCH"))
 
 
 class VersionedBuild(build_py):
@@ -38,5 +29,5 @@ class LibraryWheel(bdist_wheel):
         return "py3", "none", self.plat_name
 
 
-setup(version=version(), distclass=LibraryDistribution,
+setup(version=os.environ["TIDELINK_VERSION"], distclass=LibraryDistribution,
       cmdclass={"build_py": VersionedBuild, "bdist_wheel": LibraryWheel})

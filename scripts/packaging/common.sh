@@ -1,13 +1,11 @@
 # What the parts of scripts/package share: the version, the release tree of
 # each architecture, the ELF checks for a prebuilt library and the checksum
 # list.
-# Sourced with ROOT set; each part runs in a process of its own with this
+# Sourced with ROOT set, once cmake is installed; each part runs in a process of its own with this
 # sourced and NATIVES (the --native RID=PATH pairs) set.
 
 DIST=$ROOT/dist
-VERSION=$(sed -n 's/^#define TIDELINK_VERSION_\(MAJOR\|MINOR\|PATCH\) \+\([0-9]\+\)$/\2/p' \
-    "$ROOT/include/tidelink.h" | paste -sd.)
-[[ $VERSION =~ ^[0-9]+\.[0-9]+\.[0-9]+$ ]] || { echo "no version in include/tidelink.h" >&2; exit 1; }
+VERSION=$(cmake -P "$ROOT/cmake/version.cmake")
 # Archives and jars take their timestamps from the last commit, so the same
 # tree gives the same bytes.
 SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(git -C "$ROOT" log -1 --format=%ct 2>/dev/null || echo 0)}
@@ -15,18 +13,12 @@ export SOURCE_DATE_EPOCH
 # The status a part answers when this machine can't build it.
 SKIP=75
 
-# The architectures, by the names the artifacts and the release presets
-# (release-<arch>) use, with Debian's package of each one's compiler, and
-# the ELF class and machine a --native library for it must have.
-declare -A COMPILER=([x86_64]=g++ [x86_64-musl]=musl-tools [x86]=g++-i686-linux-gnu
-    [armhf]=g++-arm-linux-gnueabihf [armv7]=g++-arm-linux-gnueabi [aarch64]=g++-aarch64-linux-gnu
-    [riscv64]=g++-riscv64-linux-gnu)
-declare -A ELF_MACHINE=([x86_64]="ELF64 Advanced Micro Devices X86-64" [aarch64]="ELF64 AArch64"
-    [armv7]="ELF32 ARM" [x86]="ELF32 Intel 80386")
-ARCHES=(x86_64 aarch64 armhf armv7 x86 riscv64 x86_64-musl)
-# Those Linux hosts run, which the language packages serve (armv7's
-# soft-float calls serve Android alone).
-LINUX_ARCHES=(x86_64 aarch64 armhf x86 riscv64)
+# The architectures (cmake/architectures.txt), and those Linux hosts run,
+# which the language packages serve (armv7's soft-float calls serve Android
+# alone).
+ARCHITECTURES=$ROOT/cmake/architectures
+mapfile -t ARCHES < <("$ARCHITECTURES" arch | cut -d' ' -f1)
+mapfile -t LINUX_ARCHES < <("$ARCHITECTURES" machine | cut -d' ' -f1)
 
 need() {
     "$ROOT/scripts/install-deps" "$@"
@@ -42,7 +34,7 @@ need() {
 native_prefix() {
     local arch=$1 build=$ROOT/build/release-$1
     if [ "$(cat "$build/run" 2>/dev/null)" != "$PACKAGE_RUN" ]; then
-        need "${COMPILER[$arch]:?no architecture $arch}" >&2
+        need "$("$ARCHITECTURES" compiler "$arch")" >&2
         mkdir -p "$build"
         rm -f "$build/CMakeCache.txt" "$build/run" "$build/tested-build-id"
         local log=$build/package.log
@@ -84,13 +76,14 @@ native_jni_library() {
 # The release tests' ELF checks on a library built elsewhere (Android's,
 # from the NDK) for ARCH.
 check_library() {
-    local arch=$1 library=$2 machine=${ELF_MACHINE[$1]} check out
+    local arch=$1 library=$2 check out class machine
+    class=$("$ARCHITECTURES" elf_class "$arch") machine=$("$ARCHITECTURES" elf_machine "$arch")
     local checks=(exports soname needed textrel stack machine)
-    [[ $machine == ELF64* ]] && checks+=(pagealign)
+    [ "$class" != ELF64 ] || checks+=(pagealign)
     for check in "${checks[@]}"; do
         out=$(cmake -DREADELF=readelf "-DLIBRARY=$library" "-DCHECK=$check" \
             "-DEXPORTS_FILE=$ROOT/tests/abi/exports.txt" -DSONAME=libtidelink_android.so -DPAGE_SIZE=16384 \
-            "-DELF_CLASS=${machine%% *}" "-DELF_MACHINE=${machine#* }" \
+            "-DELF_CLASS=$class" "-DELF_MACHINE=$machine" \
             -P "$ROOT/cmake/check_elf.cmake" 2>&1) || { echo "$arch: $out" >&2; return 1; }
         echo "$arch: ${out#-- }"
     done

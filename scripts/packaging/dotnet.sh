@@ -1,16 +1,18 @@
 # The NuGet package, dist/Tidelink.<version>.nupkg: both assemblies, the release
-# library for linux-x64, linux-arm (armhf), linux-arm64, linux-x86 (i686),
-# linux-musl-x64 and each --native RID.
+# library for each linux_rid of cmake/architectures.txt and each --native
+# RID (an android_rid there).
 command -v dotnet >/dev/null || { echo "dotnet: no .NET SDK on PATH" >&2; exit "$SKIP"; }
 
-# The architecture whose ELF checks each RID's library must pass. A --native
-# PATH is a library file or a folder holding one.
-declare -A arch_of=([linux-x64]=x86_64 [linux-arm]=armhf [linux-arm64]=aarch64 [linux-x86]=x86 [linux-musl-x64]=x86_64-musl
-    [android-arm]=armv7 [android-arm64]=aarch64 [android-x86]=x86 [android-x64]=x86_64)
+# The architecture of each RID, whose ELF checks a --native library must
+# pass. A --native PATH is a library file or a folder holding one.
+declare -A arch_of
+while read -r arch rid; do arch_of[$rid]=$arch; done < <("$ARCHITECTURES" android_rid)
 work=$ROOT/build/package/dotnet
 rm -rf "$work/natives"
-for rid in linux-x64 linux-arm linux-arm64 linux-x86 linux-musl-x64; do
-    library=$(native_library "${arch_of[$rid]}")
+mapfile -t linux_rids < <("$ARCHITECTURES" linux_rid)
+for pair in "${linux_rids[@]}"; do
+    arch=${pair% *} rid=${pair#* }
+    library=$(native_library "$arch")
     mkdir -p "$work/natives/$rid"
     cp "$library" "$work/natives/$rid/"
 done

@@ -10,10 +10,9 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 dist=$(realpath "${1:?usage: readme_recipes.sh DIST [RECIPE...]}")
 shift
-version=$(sed -n 's/^#define TIDELINK_VERSION_\(MAJOR\|MINOR\|PATCH\) \+\([0-9]\+\)$/\2/p' \
-    "$root/include/tidelink.h" | paste -sd.)
-declare -A arch_of=([x86_64]=x86_64 [aarch64]=aarch64 [armv7l]=armhf [i686]=x86 [riscv64]=riscv64)
-arch=${arch_of[$(uname -m)]:?"no archive for $(uname -m)"}
+version=$(cmake -P "$root/cmake/version.cmake")
+arch=$("$root/cmake/architectures" machine | awk -v m="$(uname -m)" '$2 == m {print $1; exit}')
+[ -n "$arch" ] || { echo "no archive for $(uname -m)" >&2; exit 1; }
 
 scripts=$(mktemp -d)
 trap 'rm -rf "$scripts"' EXIT
