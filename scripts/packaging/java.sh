@@ -1,7 +1,9 @@
 # The Java jars: dist/tidelink-<version>.jar, the binding's classes and each
 # architecture's library and JNI library under the binding's resource folder
 # for it, and -sources.jar and -javadoc.jar beside it. Sourced by scripts/package.
-need default-jdk-headless
+need --optional default-jdk-headless
+cmake -P "$ROOT/cmake/jdk.cmake" 2>/dev/null ||
+    { echo "java: no JDK with jni.h (Debian: default-jdk-headless)" >&2; exit "$SKIP"; }
 natives=()
 for arch in "${LINUX_ARCHES[@]}"; do
     library=$(native_library "$arch")
