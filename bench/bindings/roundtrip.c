@@ -1,5 +1,6 @@
 /* The 64-byte round trip and the clock that every binding's benchmark repeats,
  * in C: prints the median ns per round trip and per clock call. */
+#define _POSIX_C_SOURCE 200809L /* clock_gettime */
 #include <pthread.h>
 #include <stdio.h>
 #include <stdlib.h>
