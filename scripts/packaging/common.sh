@@ -1,8 +1,9 @@
 # What the parts of scripts/package share: the version, the release tree of
 # each architecture, the ELF checks for a prebuilt library and the checksum
 # list.
-# Sourced with ROOT set, once cmake is installed; each part runs in a process of its own with this
-# sourced and NATIVES (the --native RID=PATH pairs) set.
+# Sourced with ROOT set, once cmake is installed; each part runs in a
+# process of its own with this sourced and NATIVES (the --native RID=PATH
+# pairs) set.
 
 DIST=$ROOT/dist
 VERSION=$(cmake -P "$ROOT/cmake/version.cmake")
@@ -26,37 +27,34 @@ need() {
 }
 
 # The release tree for ARCH (build/release-ARCH/release: prefix/, debug/,
-# jni/), from its release preset: configured afresh (the flags are the
-# preset's and the toolchain file's as they stand now, not a cache's),
-# built and tested, which lays the tree out; then the tested library's
-# build-id goes into tested-build-id beside the build. With PACKAGE_UNTESTED,
-# the shipped files alone are built, without the tests. Once per run of scripts/package: the parts share it. Prints
-# the prefix.
+# jni/), from its release preset, once per run of scripts/package (the
+# parts share it): configured afresh (the flags are the preset's and the
+# toolchain file's as they stand now, not a cache's), built and tested,
+# which lays the tree out; then the tested library's build-id goes into
+# tested-build-id beside the build. With PACKAGE_UNTESTED, the shipped files
+# alone are built, without the tests. Prints the prefix.
 native_prefix() {
-    local arch=$1 build=$ROOT/build/release-$1
+    local arch=$1 preset=release-$1 build=$ROOT/build/release-$1
     if [ "$(cat "$build/run" 2>/dev/null)" != "$PACKAGE_RUN" ]; then
         need "$("$ARCHITECTURES" compiler "$arch")" >&2
         mkdir -p "$build"
         rm -f "$build/CMakeCache.txt" "$build/run" "$build/tested-build-id"
-        local log=$build/package.log
         (
             cd "$ROOT"
             if [ -n "${PACKAGE_UNTESTED:-}" ]; then
-                cmake --preset "release-$arch" -DTIDELINK_BUILD_TESTS=OFF &&
-                    cmake --build --preset "release-$arch" --target tidelink_release_tree
+                cmake --preset "$preset" -DTIDELINK_BUILD_TESTS=OFF &&
+                    cmake --build --preset "$preset" --target tidelink_release_tree
             else
-                cmake --preset "release-$arch" && cmake --build --preset "release-$arch" &&
-                    ctest --preset "release-$arch"
+                cmake --preset "$preset" && cmake --build --preset "$preset" && ctest --preset "$preset"
             fi
-        ) >"$log" 2>&1 || { tail -60 "$log" >&2; echo "release-$arch failed: $log" >&2; return 1; }
-        [ -n "${PACKAGE_UNTESTED:-}" ] || readelf -n "$build/release/prefix/lib/libtidelink_android.so" |
-            sed -n 's/^ *Build ID: *//p' >"$build/tested-build-id"
-        echo "$PACKAGE_RUN" >"$build/run"
-        if [ -n "${PACKAGE_UNTESTED:-}" ]; then
-            echo "release-$arch: built (not tested)" >&2
-        else
-            echo "release-$arch: built, and its suite passed" >&2
+        ) >"$build/package.log" 2>&1 ||
+            { tail -60 "$build/package.log" >&2; echo "$preset failed: $build/package.log" >&2; return 1; }
+        if [ -z "${PACKAGE_UNTESTED:-}" ]; then
+            readelf -n "$build/release/prefix/lib/libtidelink_android.so" |
+                sed -n 's/^ *Build ID: *//p' >"$build/tested-build-id"
+            echo "$preset: built, and its suite passed" >&2
         fi
+        echo "$PACKAGE_RUN" >"$build/run"
     fi
     echo "$build/release/prefix"
 }
