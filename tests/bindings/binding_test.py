@@ -124,6 +124,28 @@ class Binding(unittest.TestCase):
         finally:
             self.assertEqual((lib.udpClose(a), lib.udpClose(b)), (0, 0))
 
+    def test_a_sender_and_a_receiver_on_one_socket_each_get_their_own_error(self) -> None:
+        # 70000 bytes is more than a UDP datagram holds: EMSGSIZE; the queue
+        # is empty: EAGAIN. Each thread counts the failures that carried the other's.
+        wrong = {errno.EMSGSIZE: 0, errno.EAGAIN: 0}
+        with tidelink.Socket() as s:
+            s.bind(LOOPBACK)
+            too_large, end = bytes(70000), s.getsockname()
+
+            def fails(call: Callable[[], Any], expected: int) -> None:
+                for _ in range(20000):
+                    try:
+                        call()
+                    except OSError as failure:
+                        wrong[expected] += failure.errno != expected
+            threads = [threading.Thread(target=fails, args=(lambda: s.sendto(too_large, end), errno.EMSGSIZE)),
+                       threading.Thread(target=fails, args=(lambda: s.recvfrom(16), errno.EAGAIN))]
+            for thread in threads:
+                thread.start()
+            for thread in threads:
+                thread.join()
+        self.assertEqual(wrong, {errno.EMSGSIZE: 0, errno.EAGAIN: 0}, "failures with the other thread's error")
+
     def test_closed_socket_refuses_calls_and_closes_once(self) -> None:
         s = tidelink.Socket()
         s.close()
