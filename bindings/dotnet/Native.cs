@@ -11,7 +11,10 @@ namespace Tidelink
     /// refused before the call and a call in progress keeps it open. Strings
     /// come back as IntPtr: a string return type would make the runtime free
     /// memory the C library owns. Every argument is blittable, so no call
-    /// copies or converts anything on its way.
+    /// copies or converts anything on its way. The calls that can fail with a
+    /// system error keep the thread's errno (SetLastError): another thread's
+    /// failure on the same handle may replace udpLastError's number before
+    /// this thread could read it, but never its errno.
     /// </summary>
     /// <remarks>
     /// One signature per export: only the attribute and the modifier that goes
@@ -38,9 +41,9 @@ namespace Tidelink
         /// <see cref="UdpResult.SystemError"/> or <see cref="UdpResult.InvalidHandle"/>.
         /// </summary>
 #if NET
-        [LibraryImport(Library)] public static partial
+        [LibraryImport(Library, SetLastError = true)] public static partial
 #else
-        [DllImport(Library, ExactSpelling = true, CallingConvention = CallingConvention.Cdecl)] public static extern
+        [DllImport(Library, ExactSpelling = true, CallingConvention = CallingConvention.Cdecl, SetLastError = true)] public static extern
 #endif
         int udpBind(UdpSocketHandle handle, UdpEndPoint endpoint);
 
@@ -70,9 +73,9 @@ namespace Tidelink
         /// <see cref="UdpResult.InvalidHandle"/>. A negative length is refused with EINVAL.
         /// </summary>
 #if NET
-        [LibraryImport(Library)] public static partial
+        [LibraryImport(Library, SetLastError = true)] public static partial
 #else
-        [DllImport(Library, ExactSpelling = true, CallingConvention = CallingConvention.Cdecl)] public static extern
+        [DllImport(Library, ExactSpelling = true, CallingConvention = CallingConvention.Cdecl, SetLastError = true)] public static extern
 #endif
         int udpSendTo(UdpSocketHandle handle, byte* buffer, int length, UdpEndPoint endpoint);
 
@@ -83,13 +86,12 @@ namespace Tidelink
         /// at once. A negative size is refused with EINVAL and the datagram stays queued.
         /// </summary>
 #if NET
-        [LibraryImport(Library)] public static partial
+        [LibraryImport(Library, SetLastError = true)] public static partial
 #else
-        [DllImport(Library, ExactSpelling = true, CallingConvention = CallingConvention.Cdecl)] public static extern
+        [DllImport(Library, ExactSpelling = true, CallingConvention = CallingConvention.Cdecl, SetLastError = true)] public static extern
 #endif
         int udpRecvFrom(UdpSocketHandle handle, byte* buffer, int size, out UdpEndPoint sender);
 
-        // SetLastError keeps errno for UdpSocket.Poll to read.
         /// <summary>
         /// Waits up to timeout milliseconds for the socket to become readable:
         /// 0 readable, <see cref="UdpResult.Timeout"/>, or -1 (a negative timeout

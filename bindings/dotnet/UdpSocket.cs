@@ -7,8 +7,10 @@ using System.Runtime.InteropServices;
 namespace Tidelink
 {
     /// <summary>
-    /// An IPv4 datagram socket. Calls on one socket must not overlap; Dispose
-    /// or Close it once, after which every call throws ObjectDisposedException.
+    /// An IPv4 datagram socket. Its calls may overlap from several threads
+    /// (one sending while others receive or poll): each failure carries its
+    /// own call's error number, and each datagram its own sender. Dispose or
+    /// Close it once, after which every call throws ObjectDisposedException.
     /// A Dispose from another thread returns at once; the handle is freed when
     /// the last call in flight ends.
     /// </summary>
@@ -107,11 +109,7 @@ namespace Tidelink
                 int result = Native.udpRecvPoll(handle, left);
                 if (result == 0) return true;
                 if (result == UdpResult.Timeout) return false;
-#if NET
-                int errorNumber = Marshal.GetLastPInvokeError();
-#else
-                int errorNumber = Marshal.GetLastWin32Error();
-#endif
+                int errorNumber = LastCallError();
                 if (result != UdpResult.SystemError || errorNumber != EINTR) throw new UdpException("udpRecvPoll", errorNumber);
                 // Rounded down, so the wait never ends early. After an
                 // interrupted zero wait the time is up.
@@ -149,9 +147,20 @@ namespace Tidelink
             return received;
         }
 
-        private UdpException Failure(string call)
+        // Nothing may run between the failed call and this: the runtime kept
+        // the thread's errno for it.
+        private static UdpException Failure(string call)
         {
-            return new UdpException(call, Native.udpLastError(handle));
+            return new UdpException(call, LastCallError());
+        }
+
+        private static int LastCallError()
+        {
+#if NET
+            return Marshal.GetLastPInvokeError();
+#else
+            return Marshal.GetLastWin32Error();
+#endif
         }
 
         // The library writes count bytes from the start it is given: past the

@@ -99,6 +99,18 @@ public static class Scenario
                   "a 1500 ms wait under " + evidence + " times out after " + waited + " ms");
             check(enough, "the interruptions arrived during the wait: " + evidence);
 
+            // A sender and a receiver on one socket: 70000 bytes is more than a
+            // datagram holds (EMSGSIZE), the queue is empty (EAGAIN).
+            var wrong = new int[2];
+            var big = new byte[70000];
+            var threads = new[] {
+                new Thread(() => { for (int i = 0; i < 20000; i++) try { b.SendTo(big, bEnd); } catch (UdpException e) { if (e.ErrorNumber != 90) wrong[0]++; } }),
+                new Thread(() => { var into = new byte[16]; UdpEndPoint from; for (int i = 0; i < 20000; i++) try { b.ReceiveFrom(into, 0, 16, out from); } catch (UdpException e) { if (e.ErrorNumber != 11) wrong[1]++; } }),
+            };
+            foreach (var t in threads) t.Start();
+            foreach (var t in threads) t.Join();
+            check(wrong[0] == 0 && wrong[1] == 0, "two threads, each its own error: wrong " + wrong[0] + " sends, " + wrong[1] + " receives");
+
             a.Close();
             a.Close();
             try
