@@ -153,8 +153,8 @@ check_library() {
     local exports=$ROOT/tests/abi/exports.txt kind=(-DSONAME=libtidelink_android.so)
     if [ "${3:-}" = jni ]; then
         exports=${library%.so}.exports
-        sed -n 's/^ *static native .* \(udp[A-Za-z]*\)(.*/Java_tidelink_TidelinkNative_\1/p' \
-            "$ROOT/bindings/java/tidelink/TidelinkNative.java" >"$exports"
+        sed -n 's/^ *static native .* \(udp[A-Za-z]*\)(.*/Java_io_github_tidelink_TidelinkNative_\1/p' \
+            "$ROOT/bindings/java/io/github/tidelink/TidelinkNative.java" >"$exports"
         kind=(-DSONAME=libtidelink_jni.so -DALSO_NEEDED=libtidelink_android.so)
     fi
     local check out
