@@ -154,9 +154,13 @@ class Binding(unittest.TestCase):
             s.poll(0)
         self.assertEqual(raised.exception.errno, errno.EBADF)
 
-    def test_the_library_is_the_one_named_or_the_one_beside_the_module(self) -> None:
+    def test_the_library_is_the_one_named_or_the_one_beside_the_module_and_stays(self) -> None:
         beside = os.path.join(os.path.dirname(os.path.abspath(tidelink.__file__)), "libtidelink_android.so")
-        self.assertEqual(tidelink.load()._name, NAMED or beside)
+        lib = tidelink.load()
+        self.assertEqual(lib._name, NAMED or beside)
+        self.assertIs(tidelink.load(lib._name), lib)
+        with self.assertRaises(RuntimeError):
+            tidelink.load(os.path.join(os.path.dirname(lib._name), "elsewhere", "libtidelink_android.so"))
 
     def test_close_racing_a_receiver_lets_no_call_reach_the_library_after_it(self) -> None:
         late = stuck = 0
