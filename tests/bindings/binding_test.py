@@ -146,6 +146,34 @@ class Binding(unittest.TestCase):
                 thread.join()
         self.assertEqual(wrong, {errno.EMSGSIZE: 0, errno.EAGAIN: 0}, "failures with the other thread's error")
 
+    def test_two_receivers_on_one_socket_each_get_their_datagrams_sender(self) -> None:
+        # Each datagram carries its sender's port; two threads take them
+        # until nothing comes for 200 ms.
+        received: List[bool] = []
+        with tidelink.Socket() as r, tidelink.Socket() as c, tidelink.Socket() as d:
+            for s in (r, c, d):
+                s.bind(LOOPBACK)
+            senders = [(s, s.getsockname()[1].to_bytes(2, "big")) for s in (c, d)]
+
+            def receive() -> None:
+                buffer = bytearray(2)
+                while r.poll(200):
+                    try:
+                        port = r.recvfrom_into(buffer)[1][1]
+                    except BlockingIOError:
+                        continue  # the other thread took it
+                    received.append(port.to_bytes(2, "big") == buffer)
+            threads = [threading.Thread(target=receive) for _ in range(2)]
+            for thread in threads:
+                thread.start()
+            for i in range(4000):
+                sender, port = senders[i % 2]
+                sender.sendto(port, r.getsockname())
+            for thread in threads:
+                thread.join()
+        self.assertGreater(len(received), 100)
+        self.assertEqual(received.count(False), 0, "datagrams named with another datagram's sender")
+
     def test_closed_socket_refuses_calls_and_closes_once(self) -> None:
         s = tidelink.Socket()
         s.close()
