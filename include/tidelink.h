@@ -6,7 +6,14 @@
  * buffers), moves single datagrams, waits a bounded time for data, and reads
  * system error numbers, their texts and a monotonic millisecond clock.
  * Addresses and ports cross this interface in host byte order only.
- * Calls on one handle must not overlap; calls on different handles may.
+ *
+ * Every call that answers UDP_ERROR_SYSTEM leaves the reason in the calling
+ * thread's errno; udpBind, udpSendTo and udpRecvFrom also store that same
+ * number in the handle for udpLastError. Calls on one handle may overlap
+ * from several threads (one sending, others receiving or waiting): each
+ * takes its own failure's number from errno, as udpLastError answers only
+ * the latest failure on the handle, whichever thread's it was. udpClose
+ * alone must not overlap any other call on its handle, and ends its use.
  */
 #ifndef TIDELINK_H
 #define TIDELINK_H
@@ -85,7 +92,8 @@ TIDELINK_API UdpResult udpBind(UdpSocket* handle, UdpEndPoint endpoint);
 TIDELINK_API UdpResult udpGetEndPoint(UdpSocket* handle, UdpEndPoint* out);
 
 /* The error number of the last failed bind, send or receive (0 if none);
- * -1 for a null handle. Later successes do not clear it. */
+ * -1 for a null handle. Later successes do not clear it. With several
+ * threads on the handle it may be another thread's: take errno instead. */
 TIDELINK_API int32_t udpLastError(UdpSocket* handle);
 
 /* Sends one datagram; answers the bytes accepted. A negative length is

@@ -1,5 +1,7 @@
 // Threads that each own their handles, exchanging datagrams at the same time;
 // the ThreadSanitizer build shows any state the calls shared.
+#include <errno.h>
+
 #include <array>
 #include <atomic>
 #include <thread>
@@ -90,4 +92,30 @@ TEST(Concurrency, ThreadsWithTheirOwnHandlesExchangeAtOnce) {
         EXPECT_EQ(results[i].wrongSender, 0u);
         EXPECT_EQ(results[i].failedCalls, 0u);
     }
+}
+
+// The commonest host shape: one thread sending, another receiving, on one
+// handle. Each takes its failure's number from errno; the handle's lastError,
+// written by both, must be no data race (the ThreadSanitizer build says).
+TEST(Concurrency, SenderAndReceiverOnOneHandleEachSeeTheirOwnErrno) {
+    Handle shared;
+    const UdpEndPoint self = bindLoopback(shared);
+    std::vector<uint8_t> tooLarge(70000);  // more than a datagram holds: EMSGSIZE
+    std::atomic<uint32_t> wrong{0};
+    auto fail = [&](auto call, int expected) {
+        for (int i = 0; i < 5000; ++i) {
+            if (call() != UDP_ERROR_SYSTEM || errno != expected) ++wrong;
+        }
+    };
+    std::thread sender(fail, [&] { return udpSendTo(shared, tooLarge.data(), 70000, self); }, EMSGSIZE);
+    std::thread receiver(fail, [&] {
+        uint8_t byte;
+        UdpEndPoint source{};
+        return udpRecvFrom(shared, &byte, 1, &source);  // nothing is queued: EAGAIN
+    }, EAGAIN);
+    sender.join();
+    receiver.join();
+    EXPECT_EQ(wrong, 0u);
+    const int32_t last = udpLastError(shared);
+    EXPECT_TRUE(last == EMSGSIZE || last == EAGAIN) << last;
 }

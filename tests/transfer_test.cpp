@@ -141,7 +141,9 @@ TEST(Transfer, NegativeSizeIsRefusedAndDatagramStaysQueued) {
     GuardedBuffer buffer(64);
     UdpEndPoint source = endpoint(1, 1);
     for (int32_t size : {-1, -64, INT32_MIN}) {
+        errno = 0;
         EXPECT_EQ(udpRecvFrom(p.receiver, buffer.data(), size, &source), UDP_ERROR_SYSTEM);
+        EXPECT_EQ(errno, EINVAL);
         EXPECT_EQ(udpLastError(p.receiver), EINVAL);
     }
     EXPECT_TRUE(buffer.untouchedFrom(0));
@@ -155,7 +157,9 @@ TEST(Transfer, NegativeLengthIsRefusedAndNothingIsSent) {
     Pair p;
     const auto bytes = pattern(16, 7);
     for (int32_t length : {-1, INT32_MIN}) {
+        errno = 0;
         EXPECT_EQ(udpSendTo(p.sender, bytes.data(), length, p.to), UDP_ERROR_SYSTEM);
+        EXPECT_EQ(errno, EINVAL);
         EXPECT_EQ(udpLastError(p.sender), EINVAL);
     }
     EXPECT_EQ(udpRecvPoll(p.receiver, 50), UDP_ERROR_TIMEOUT);

@@ -8,8 +8,8 @@ import java.nio.channels.DatagramChannel;
 import java.nio.channels.SelectionKey;
 import java.nio.channels.Selector;
 import java.util.Arrays;
-import tidelink.Endpoint;
-import tidelink.UdpSocket;
+import io.github.tidelink.Endpoint;
+import io.github.tidelink.UdpSocket;
 
 public class RoundTrip {
     interface Legs {

@@ -11,23 +11,26 @@ namespace Tidelink
     /// refused before the call and a call in progress keeps it open. Strings
     /// come back as IntPtr: a string return type would make the runtime free
     /// memory the C library owns. Every argument is blittable, so no call
-    /// copies or converts anything on its way.
+    /// copies or converts anything on its way. The calls that can fail with a
+    /// system error keep the thread's errno (SetLastError): another thread's
+    /// failure on the same handle may replace udpLastError's number before
+    /// this thread could read it, but never its errno.
     /// </summary>
     /// <remarks>
     /// One signature per export: only the attribute and the modifier that goes
     /// with it differ between the two targets.
     /// </remarks>
     [SuppressUnmanagedCodeSecurity]
-    public static unsafe partial class Native
+    internal static unsafe partial class Native
     {
         /// <summary>The library's name as the runtime looks it up: libtidelink_android.so on Linux and Android.</summary>
-        public const string Library = "tidelink_android";
+        internal const string Library = "tidelink_android";
 
         /// <summary>A new handle with an IPv4 datagram socket; an invalid handle when the system refuses a socket or memory for the handle.</summary>
 #if NET
-        [LibraryImport(Library)] public static partial
+        [LibraryImport(Library)] internal static partial
 #else
-        [DllImport(Library, ExactSpelling = true, CallingConvention = CallingConvention.Cdecl)] public static extern
+        [DllImport(Library, ExactSpelling = true, CallingConvention = CallingConvention.Cdecl)] internal static extern
 #endif
         UdpSocketHandle udpCreate();
 
@@ -38,9 +41,9 @@ namespace Tidelink
         /// <see cref="UdpResult.SystemError"/> or <see cref="UdpResult.InvalidHandle"/>.
         /// </summary>
 #if NET
-        [LibraryImport(Library)] public static partial
+        [LibraryImport(Library, SetLastError = true)] internal static partial
 #else
-        [DllImport(Library, ExactSpelling = true, CallingConvention = CallingConvention.Cdecl)] public static extern
+        [DllImport(Library, ExactSpelling = true, CallingConvention = CallingConvention.Cdecl, SetLastError = true)] internal static extern
 #endif
         int udpBind(UdpSocketHandle handle, UdpEndPoint endpoint);
 
@@ -50,17 +53,17 @@ namespace Tidelink
         /// <see cref="UdpResult.InvalidHandle"/>.
         /// </summary>
 #if NET
-        [LibraryImport(Library)] public static partial
+        [LibraryImport(Library)] internal static partial
 #else
-        [DllImport(Library, ExactSpelling = true, CallingConvention = CallingConvention.Cdecl)] public static extern
+        [DllImport(Library, ExactSpelling = true, CallingConvention = CallingConvention.Cdecl)] internal static extern
 #endif
         int udpGetEndPoint(UdpSocketHandle handle, out UdpEndPoint endpoint);
 
         /// <summary>The error number of the last failed bind, send or receive (0 if none); -1 for a null handle. Later successes do not clear it.</summary>
 #if NET
-        [LibraryImport(Library)] public static partial
+        [LibraryImport(Library)] internal static partial
 #else
-        [DllImport(Library, ExactSpelling = true, CallingConvention = CallingConvention.Cdecl)] public static extern
+        [DllImport(Library, ExactSpelling = true, CallingConvention = CallingConvention.Cdecl)] internal static extern
 #endif
         int udpLastError(UdpSocketHandle handle);
 
@@ -70,9 +73,9 @@ namespace Tidelink
         /// <see cref="UdpResult.InvalidHandle"/>. A negative length is refused with EINVAL.
         /// </summary>
 #if NET
-        [LibraryImport(Library)] public static partial
+        [LibraryImport(Library, SetLastError = true)] internal static partial
 #else
-        [DllImport(Library, ExactSpelling = true, CallingConvention = CallingConvention.Cdecl)] public static extern
+        [DllImport(Library, ExactSpelling = true, CallingConvention = CallingConvention.Cdecl, SetLastError = true)] internal static extern
 #endif
         int udpSendTo(UdpSocketHandle handle, byte* buffer, int length, UdpEndPoint endpoint);
 
@@ -83,13 +86,12 @@ namespace Tidelink
         /// at once. A negative size is refused with EINVAL and the datagram stays queued.
         /// </summary>
 #if NET
-        [LibraryImport(Library)] public static partial
+        [LibraryImport(Library, SetLastError = true)] internal static partial
 #else
-        [DllImport(Library, ExactSpelling = true, CallingConvention = CallingConvention.Cdecl)] public static extern
+        [DllImport(Library, ExactSpelling = true, CallingConvention = CallingConvention.Cdecl, SetLastError = true)] internal static extern
 #endif
         int udpRecvFrom(UdpSocketHandle handle, byte* buffer, int size, out UdpEndPoint sender);
 
-        // SetLastError keeps errno for UdpSocket.Poll to read.
         /// <summary>
         /// Waits up to timeout milliseconds for the socket to become readable:
         /// 0 readable, <see cref="UdpResult.Timeout"/>, or -1 (a negative timeout
@@ -99,9 +101,9 @@ namespace Tidelink
         /// negative timeout, EBADF for a descriptor closed under the handle.
         /// </summary>
 #if NET
-        [LibraryImport(Library, SetLastError = true)] public static partial
+        [LibraryImport(Library, SetLastError = true)] internal static partial
 #else
-        [DllImport(Library, ExactSpelling = true, CallingConvention = CallingConvention.Cdecl, SetLastError = true)] public static extern
+        [DllImport(Library, ExactSpelling = true, CallingConvention = CallingConvention.Cdecl, SetLastError = true)] internal static extern
 #endif
         int udpRecvPoll(UdpSocketHandle handle, int timeout);
 
@@ -111,25 +113,25 @@ namespace Tidelink
         /// or the close's positive error number. The handle is gone either way.
         /// </summary>
 #if NET
-        [LibraryImport(Library)] public static partial
+        [LibraryImport(Library)] internal static partial
 #else
-        [DllImport(Library, ExactSpelling = true, CallingConvention = CallingConvention.Cdecl)] public static extern
+        [DllImport(Library, ExactSpelling = true, CallingConvention = CallingConvention.Cdecl)] internal static extern
 #endif
         int udpClose(IntPtr handle);
 
         /// <summary>"android": the same static string on every call.</summary>
 #if NET
-        [LibraryImport(Library)] public static partial
+        [LibraryImport(Library)] internal static partial
 #else
-        [DllImport(Library, ExactSpelling = true, CallingConvention = CallingConvention.Cdecl)] public static extern
+        [DllImport(Library, ExactSpelling = true, CallingConvention = CallingConvention.Cdecl)] internal static extern
 #endif
         IntPtr udpPlatform();
 
         /// <summary>The system's text for an error number; owned by the C library, valid until the next such call.</summary>
 #if NET
-        [LibraryImport(Library)] public static partial
+        [LibraryImport(Library)] internal static partial
 #else
-        [DllImport(Library, ExactSpelling = true, CallingConvention = CallingConvention.Cdecl)] public static extern
+        [DllImport(Library, ExactSpelling = true, CallingConvention = CallingConvention.Cdecl)] internal static extern
 #endif
         IntPtr udpPlatformErrorString(int error);
 
@@ -137,9 +139,9 @@ namespace Tidelink
         // here, it saved nothing beside clock_gettime's own 30 ns.
         /// <summary>Monotonic milliseconds, wrapping modulo 2^32: only differences of two readings, taken in unsigned 32-bit arithmetic, mean anything.</summary>
 #if NET
-        [LibraryImport(Library)] public static partial
+        [LibraryImport(Library)] internal static partial
 #else
-        [DllImport(Library, ExactSpelling = true, CallingConvention = CallingConvention.Cdecl)] public static extern
+        [DllImport(Library, ExactSpelling = true, CallingConvention = CallingConvention.Cdecl)] internal static extern
 #endif
         uint udpGetHighPrecisionTime();
     }

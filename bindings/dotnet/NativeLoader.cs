@@ -36,6 +36,9 @@ namespace Tidelink
         [DllImport("__Internal", EntryPoint = "mono_dllmap_insert")]
         private static extern void MonoDllMap(IntPtr image, string dll, string? function, string target, string? targetFunction);
 
+        [DllImport("__Internal", EntryPoint = "mono_image_loaded")]
+        private static extern IntPtr MonoImageLoaded(string name);
+
         internal static void Load(string path)
         {
             IntPtr library;
@@ -47,13 +50,15 @@ namespace Tidelink
 
         // The entry goes into this assembly's own map, which Mono reads before
         // the global one, and where Tidelink.dll.config's entries are: the
-        // latest entry there comes first.
+        // latest entry there comes first. Mono's embedding interface finds the
+        // image by the file it was loaded from, else by the assembly's name.
         private static IntPtr MonoImage()
         {
-            Module module = typeof(NativeLoader).Module;
-            FieldInfo? image = module.GetType().GetField("_impl", BindingFlags.Instance | BindingFlags.NonPublic);
-            if (image == null) throw new PlatformNotSupportedException("no image behind " + module.Name);
-            return (IntPtr)image.GetValue(module)!;
+            Assembly assembly = typeof(NativeLoader).Assembly;
+            IntPtr image = assembly.Location.Length > 0 ? MonoImageLoaded(assembly.Location) : IntPtr.Zero;
+            if (image == IntPtr.Zero) image = MonoImageLoaded(assembly.GetName().Name!);
+            if (image == IntPtr.Zero) throw new PlatformNotSupportedException("Mono has no image of " + assembly.FullName);
+            return image;
         }
 #endif
     }

@@ -1,17 +1,19 @@
-// The library's negative result codes; 0 or more is success or a byte count.
+// The library's result codes; 0 or more is success or a byte count.
 namespace Tidelink
 {
     /// <summary>
     /// The library's result codes: socket calls answer 0 or more on success (a
-    /// byte count for the datagram calls), or one of these.
+    /// byte count for the datagram calls), or one of the negative codes.
     /// </summary>
-    public static class UdpResult
+    public enum UdpResult
     {
-        /// <summary>A system call failed; see udpLastError.</summary>
-        public const int SystemError = -1;
+        /// <summary>Success; the datagram calls answer a byte count instead.</summary>
+        Success = 0,
+        /// <summary>A system call failed; the thread's errno says why.</summary>
+        SystemError = -1,
         /// <summary>A null handle, or one with no socket.</summary>
-        public const int InvalidHandle = -2;
+        InvalidHandle = -2,
         /// <summary>udpRecvPoll: nothing became readable in time.</summary>
-        public const int Timeout = -3;
+        Timeout = -3,
     }
 }

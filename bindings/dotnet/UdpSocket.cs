@@ -7,10 +7,14 @@ using System.Runtime.InteropServices;
 namespace Tidelink
 {
     /// <summary>
-    /// An IPv4 datagram socket. Calls on one socket must not overlap; Dispose
-    /// or Close it once, after which every call throws ObjectDisposedException.
-    /// A Dispose from another thread returns at once; the handle is freed when
-    /// the last call in flight ends.
+    /// An IPv4 datagram socket. Its calls may overlap from several threads
+    /// (one sending while others receive or poll): each failure carries its
+    /// own call's error number, and each datagram its own sender. Close and
+    /// Dispose are the same call: the first closes, later ones do nothing,
+    /// neither throws, and every other call then throws
+    /// ObjectDisposedException. From another thread it returns at once; the
+    /// handle is closed when the last call in flight ends. A failed close's
+    /// error number is in <see cref="CloseErrorNumber"/>.
     /// </summary>
     public sealed unsafe class UdpSocket : IDisposable
     {
@@ -28,9 +32,6 @@ namespace Tidelink
             }
         }
 
-        /// <summary>The library handle, for calls made through <see cref="Native"/> directly.</summary>
-        public UdpSocketHandle Handle { get { return handle; } }
-
         /// <summary>Binds (port 0: the system's choice); the socket is then non-blocking.</summary>
         public void Bind(UdpEndPoint local)
         {
@@ -47,7 +48,11 @@ namespace Tidelink
             }
         }
 
-        /// <summary>The error number of the last failed bind, send or receive; 0 if none.</summary>
+        /// <summary>
+        /// The error number of the last failed bind, send or receive; 0 if none.
+        /// With several threads on the socket it may be another thread's: each
+        /// <see cref="UdpException"/> carries its own call's.
+        /// </summary>
         public int LastError { get { return Native.udpLastError(handle); } }
 
         /// <summary>Sends the whole of buffer as one datagram; answers the bytes sent.</summary>
@@ -93,43 +98,56 @@ namespace Tidelink
 #endif
 
         /// <summary>
-        /// Waits up to timeoutMs for a datagram: true when one is there, false
-        /// when the time ran out. A signal that interrupts the wait (on Mono,
-        /// every garbage collection) does not end it early.
+        /// Waits up to millisecondsTimeout (0 or more) for a datagram: true when
+        /// one is there, false when the time ran out. A signal that interrupts
+        /// the wait (on Mono, every garbage collection) does not end it early.
         /// </summary>
-        public bool Poll(int timeoutMs)
+        public bool Poll(int millisecondsTimeout)
         {
-            if (timeoutMs < 0) throw new ArgumentOutOfRangeException(nameof(timeoutMs));
+            if (millisecondsTimeout < 0) throw new ArgumentOutOfRangeException(nameof(millisecondsTimeout));
             long start = Stopwatch.GetTimestamp();
-            int left = timeoutMs;
+            int left = millisecondsTimeout;
             while (true)
             {
-                int result = Native.udpRecvPoll(handle, left);
-                if (result == 0) return true;
+                var result = (UdpResult)Native.udpRecvPoll(handle, left);
+                if (result == UdpResult.Success) return true;
                 if (result == UdpResult.Timeout) return false;
-#if NET
-                int errorNumber = Marshal.GetLastPInvokeError();
-#else
-                int errorNumber = Marshal.GetLastWin32Error();
-#endif
+                int errorNumber = LastCallError();
                 if (result != UdpResult.SystemError || errorNumber != EINTR) throw new UdpException("udpRecvPoll", errorNumber);
                 // Rounded down, so the wait never ends early. After an
                 // interrupted zero wait the time is up.
                 if (left == 0) return false;
                 long elapsed = (Stopwatch.GetTimestamp() - start) * 1000 / Stopwatch.Frequency;
-                left = (int)Math.Max(0, timeoutMs - elapsed);
+                left = (int)Math.Max(0, millisecondsTimeout - elapsed);
             }
         }
 
-        /// <summary>Closes the socket; throws if the system's close failed (the socket is gone either way).</summary>
-        public void Close()
+        /// <summary>
+        /// Waits up to timeout, rounded up to whole milliseconds, for a
+        /// datagram: as <see cref="Poll(int)"/>.
+        /// </summary>
+        public bool Poll(TimeSpan timeout)
         {
-            if (handle.IsClosed) return;
-            handle.Dispose();
-            if (handle.CloseError != 0) throw new UdpException("udpClose", handle.CloseError);
+            double milliseconds = Math.Ceiling(timeout.TotalMilliseconds);
+            if (milliseconds < 0 || milliseconds > int.MaxValue) throw new ArgumentOutOfRangeException(nameof(timeout));
+            return Poll((int)milliseconds);
         }
 
-        /// <summary>Closes the socket, reporting no failure; a call in flight on another thread keeps the handle until it ends.</summary>
+        /// <summary>
+        /// 0 while the socket is open or after its close succeeded; after a
+        /// failed close, the system's error number for it (the socket is gone
+        /// either way). While calls begun before the close are still in flight
+        /// on other threads, the close waits for the last of them, and this is 0.
+        /// </summary>
+        public int CloseErrorNumber { get { return handle.CloseError; } }
+
+        /// <summary>The same as <see cref="Dispose"/>.</summary>
+        public void Close()
+        {
+            Dispose();
+        }
+
+        /// <summary>Closes the socket once and never throws; see <see cref="CloseErrorNumber"/>.</summary>
         public void Dispose()
         {
             handle.Dispose();
@@ -149,9 +167,20 @@ namespace Tidelink
             return received;
         }
 
-        private UdpException Failure(string call)
+        // Nothing may run between the failed call and this: the runtime kept
+        // the thread's errno for it.
+        private static UdpException Failure(string call)
         {
-            return new UdpException(call, Native.udpLastError(handle));
+            return new UdpException(call, LastCallError());
+        }
+
+        private static int LastCallError()
+        {
+#if NET
+            return Marshal.GetLastPInvokeError();
+#else
+            return Marshal.GetLastWin32Error();
+#endif
         }
 
         // The library writes count bytes from the start it is given: past the

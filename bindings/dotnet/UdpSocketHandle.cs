@@ -6,7 +6,7 @@ using System.Runtime.InteropServices;
 namespace Tidelink
 {
     /// <summary>Owns one library handle and closes it exactly once.</summary>
-    public sealed class UdpSocketHandle : SafeHandle
+    internal sealed class UdpSocketHandle : SafeHandle
     {
         private int closeError;
 
@@ -18,14 +18,15 @@ namespace Tidelink
         public override bool IsInvalid { get { return handle == IntPtr.Zero; } }
 
         /// <summary>udpClose's answer once the handle is released: 0, or the close's error number.</summary>
-        public int CloseError { get { return closeError; } }
+        /// <remarks>Written by whichever thread releases the handle, read by any.</remarks>
+        public int CloseError { get { return System.Threading.Volatile.Read(ref closeError); } }
 
         /// <summary>Calls udpClose once; the library frees the handle even when the close fails.</summary>
         protected override bool ReleaseHandle()
         {
             // The library frees the handle even when the close fails, so it is
-            // released either way; the error number is kept for Close to report.
-            closeError = Native.udpClose(handle);
+            // released either way; the error number is kept for UdpSocket.CloseErrorNumber.
+            System.Threading.Volatile.Write(ref closeError, Native.udpClose(handle));
             return true;
         }
     }

@@ -10,5 +10,5 @@ UdpResult udpGetEndPoint(UdpSocket* handle, UdpEndPoint* out) {
 }
 
 int32_t udpLastError(UdpSocket* handle) {
-    return handle == nullptr ? -1 : handle->lastError;
+    return handle == nullptr ? -1 : tidelink::loadLastError(handle);
 }

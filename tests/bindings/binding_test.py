@@ -124,6 +124,56 @@ class Binding(unittest.TestCase):
         finally:
             self.assertEqual((lib.udpClose(a), lib.udpClose(b)), (0, 0))
 
+    def test_a_sender_and_a_receiver_on_one_socket_each_get_their_own_error(self) -> None:
+        # 70000 bytes is more than a UDP datagram holds: EMSGSIZE; the queue
+        # is empty: EAGAIN. Each thread counts the failures that carried the other's.
+        wrong = {errno.EMSGSIZE: 0, errno.EAGAIN: 0}
+        with tidelink.Socket() as s:
+            s.bind(LOOPBACK)
+            too_large, end = bytes(70000), s.getsockname()
+
+            def fails(call: Callable[[], Any], expected: int) -> None:
+                for _ in range(20000):
+                    try:
+                        call()
+                    except OSError as failure:
+                        wrong[expected] += failure.errno != expected
+            threads = [threading.Thread(target=fails, args=(lambda: s.sendto(too_large, end), errno.EMSGSIZE)),
+                       threading.Thread(target=fails, args=(lambda: s.recvfrom(16), errno.EAGAIN))]
+            for thread in threads:
+                thread.start()
+            for thread in threads:
+                thread.join()
+        self.assertEqual(wrong, {errno.EMSGSIZE: 0, errno.EAGAIN: 0}, "failures with the other thread's error")
+
+    def test_two_receivers_on_one_socket_each_get_their_datagrams_sender(self) -> None:
+        # Each datagram carries its sender's port; two threads take them
+        # until nothing comes for 200 ms.
+        received: List[bool] = []
+        with tidelink.Socket() as r, tidelink.Socket() as c, tidelink.Socket() as d:
+            for s in (r, c, d):
+                s.bind(LOOPBACK)
+            senders = [(s, s.getsockname()[1].to_bytes(2, "big")) for s in (c, d)]
+
+            def receive() -> None:
+                buffer = bytearray(2)
+                while r.poll(200):
+                    try:
+                        port = r.recvfrom_into(buffer)[1][1]
+                    except BlockingIOError:
+                        continue  # the other thread took it
+                    received.append(port.to_bytes(2, "big") == buffer)
+            threads = [threading.Thread(target=receive) for _ in range(2)]
+            for thread in threads:
+                thread.start()
+            for i in range(4000):
+                sender, port = senders[i % 2]
+                sender.sendto(port, r.getsockname())
+            for thread in threads:
+                thread.join()
+        self.assertGreater(len(received), 100)
+        self.assertEqual(received.count(False), 0, "datagrams named with another datagram's sender")
+
     def test_closed_socket_refuses_calls_and_closes_once(self) -> None:
         s = tidelink.Socket()
         s.close()
@@ -132,9 +182,13 @@ class Binding(unittest.TestCase):
             s.poll(0)
         self.assertEqual(raised.exception.errno, errno.EBADF)
 
-    def test_the_library_is_the_one_named_or_the_one_beside_the_module(self) -> None:
+    def test_the_library_is_the_one_named_or_the_one_beside_the_module_and_stays(self) -> None:
         beside = os.path.join(os.path.dirname(os.path.abspath(tidelink.__file__)), "libtidelink_android.so")
-        self.assertEqual(tidelink.load()._name, NAMED or beside)
+        lib = tidelink.load()
+        self.assertEqual(lib._name, NAMED or beside)
+        self.assertIs(tidelink.load(lib._name), lib)
+        with self.assertRaises(RuntimeError):
+            tidelink.load(os.path.join(os.path.dirname(lib._name), "elsewhere", "libtidelink_android.so"))
 
     def test_close_racing_a_receiver_lets_no_call_reach_the_library_after_it(self) -> None:
         late = stuck = 0

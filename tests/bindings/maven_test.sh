@@ -8,7 +8,7 @@ set -eu
 jar=$(realpath "$1")
 here=$(mktemp -d)
 trap 'rm -rf "$here"' EXIT
-version=$(unzip -p "$jar" META-INF/maven/tidelink/tidelink/pom.properties | sed -n 's/^version=//p')
+version=$(unzip -p "$jar" META-INF/maven/io.github.tidelink/tidelink/pom.properties | sed -n 's/^version=//p')
 cat >"$here/settings.xml" <<SETTINGS
 <settings>
   <localRepository>$here/repository</localRepository>
@@ -21,7 +21,7 @@ mvn() { command mvn -B -q -Dstyle.color=never -s "$here/settings.xml" "$@"; }
 
 mvn install:install-file -Dfile="$jar" -Dsources="${jar%.jar}-sources.jar" -Djavadoc="${jar%.jar}-javadoc.jar"
 for kind in sources javadoc; do
-    test -f "$here/repository/tidelink/tidelink/$version/tidelink-$version-$kind.jar" ||
+    test -f "$here/repository/io/github/tidelink/tidelink/$version/tidelink-$version-$kind.jar" ||
         { echo "the $kind jar was not installed" >&2; exit 1; }
 done
 
@@ -29,8 +29,8 @@ mkdir -p "$here/consumer/src/main/java"
 # One datagram to itself, through the binding as Maven resolved it.
 cat >"$here/consumer/src/main/java/ToItself.java" <<'JAVA'
 import java.nio.ByteBuffer;
-import tidelink.Endpoint;
-import tidelink.UdpSocket;
+import io.github.tidelink.Endpoint;
+import io.github.tidelink.UdpSocket;
 
 public class ToItself {
     public static void main(String[] args) throws Exception {
@@ -61,7 +61,7 @@ cat >"$here/consumer/pom.xml" <<POM
   </properties>
   <dependencies>
     <dependency>
-      <groupId>tidelink</groupId>
+      <groupId>io.github.tidelink</groupId>
       <artifactId>tidelink</artifactId>
       <version>$version</version>
     </dependency>

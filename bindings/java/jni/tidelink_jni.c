@@ -1,11 +1,11 @@
-/* The JNI entry points of the Java binding's tidelink.TidelinkNative: each
+/* The JNI entry points of the Java binding's io.github.tidelink.TidelinkNative: each
  * passes its arguments straight to one of the library's eleven calls. */
 #include <errno.h>
 #include <jni.h>
 #include <stdint.h>
 #include <tidelink.h>
 
-#define ENTRY(type, name) JNIEXPORT type JNICALL Java_tidelink_TidelinkNative_##name
+#define ENTRY(type, name) JNIEXPORT type JNICALL Java_io_github_tidelink_TidelinkNative_##name
 
 /* A handle travels through Java as a long, whatever the pointer's width. */
 static UdpSocket* handle_of(jlong handle) {
@@ -23,6 +23,14 @@ static void put_endpoint(JNIEnv* env, jintArray out, const UdpEndPoint* endpoint
     (*env)->SetIntArrayRegion(env, out, 0, 2, fields);
 }
 
+/* The result in the low 32 bits and, after -1, the errno the call left in the
+ * high 32 bits: taken here, before the JVM runs anything that may change it.
+ * The handle's udpLastError may hold another thread's failure by then. */
+static jlong with_errno(UdpResult result) {
+    int64_t error = result == UDP_ERROR_SYSTEM ? errno : 0;
+    return (jlong)(error << 32 | (int64_t)(uint32_t)result);
+}
+
 /* Java passes direct buffers only, and the byte offset within one. */
 static char* bytes_at(JNIEnv* env, jobject buffer, jint offset) {
     return (char*)(*env)->GetDirectBufferAddress(env, buffer) + offset;
@@ -33,9 +41,9 @@ ENTRY(jlong, udpCreate)(JNIEnv* env, jclass cls) {
     return (jlong)(intptr_t)udpCreate();
 }
 
-ENTRY(jint, udpBind)(JNIEnv* env, jclass cls, jlong handle, jint address, jint port) {
+ENTRY(jlong, udpBind)(JNIEnv* env, jclass cls, jlong handle, jint address, jint port) {
     (void)env, (void)cls;
-    return udpBind(handle_of(handle), endpoint_of(address, port));
+    return with_errno(udpBind(handle_of(handle), endpoint_of(address, port)));
 }
 
 ENTRY(jint, udpGetEndPoint)(JNIEnv* env, jclass cls, jlong handle, jintArray out) {
@@ -51,29 +59,26 @@ ENTRY(jint, udpLastError)(JNIEnv* env, jclass cls, jlong handle) {
     return udpLastError(handle_of(handle));
 }
 
-ENTRY(jint, udpSendTo)(JNIEnv* env, jclass cls, jlong handle, jobject buffer, jint offset, jint length,
-                       jint address, jint port) {
+ENTRY(jlong, udpSendTo)(JNIEnv* env, jclass cls, jlong handle, jobject buffer, jint offset, jint length,
+                        jint address, jint port) {
     (void)cls;
-    return udpSendTo(handle_of(handle), bytes_at(env, buffer, offset), length, endpoint_of(address, port));
+    char* bytes = bytes_at(env, buffer, offset);
+    return with_errno(udpSendTo(handle_of(handle), bytes, length, endpoint_of(address, port)));
 }
 
-ENTRY(jint, udpRecvFrom)(JNIEnv* env, jclass cls, jlong handle, jobject buffer, jint offset, jint size,
-                         jintArray sender) {
+ENTRY(jlong, udpRecvFrom)(JNIEnv* env, jclass cls, jlong handle, jobject buffer, jint offset, jint size,
+                          jintArray sender) {
     (void)cls;
     UdpEndPoint endpoint = {0, 0, 0};
-    UdpResult result = udpRecvFrom(handle_of(handle), bytes_at(env, buffer, offset), size, &endpoint);
-    if (result >= 0) put_endpoint(env, sender, &endpoint);
-    return result;
+    char* bytes = bytes_at(env, buffer, offset);
+    jlong answer = with_errno(udpRecvFrom(handle_of(handle), bytes, size, &endpoint));
+    if ((jint)answer >= 0) put_endpoint(env, sender, &endpoint);
+    return answer;
 }
 
-/* The wait stores no error in the handle, so errno is taken here, before
- * the JVM runs anything that may change it: the result in the low 32 bits,
- * errno in the high 32 bits when the result is -1. */
 ENTRY(jlong, udpRecvPoll)(JNIEnv* env, jclass cls, jlong handle, jint timeout) {
     (void)env, (void)cls;
-    UdpResult result = udpRecvPoll(handle_of(handle), timeout);
-    int64_t error = result == UDP_ERROR_SYSTEM ? errno : 0;
-    return (jlong)(error << 32 | (int64_t)(uint32_t)result);
+    return with_errno(udpRecvPoll(handle_of(handle), timeout));
 }
 
 ENTRY(jint, udpClose)(JNIEnv* env, jclass cls, jlong handle) {

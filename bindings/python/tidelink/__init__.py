@@ -13,10 +13,13 @@ number and text. The library is the one load() is given a path to, else the
 copy installed beside this module, else libtidelink_android.so by name
 through the system's loader.
 
-A Socket may be closed from any thread while others use it: close() returns
-at once, no call starts after it, and the library frees the socket when the
-last call in flight returns (a wait in flight runs to its own time-out, so
-the port stays bound until then).
+A Socket may be used from several threads at once, as the socket module's
+may: one sending while others receive or poll, each failure raising its own
+call's error and each datagram naming its own sender. It may be closed from
+any thread while others use it: close() returns at once, no call starts
+after it, and the library frees the socket when the last call in flight
+returns (a wait in flight runs to its own time-out, so the port stays bound
+until then).
 """
 from __future__ import annotations
 
@@ -88,29 +91,35 @@ _SIGNATURES = {
     "udpGetHighPrecisionTime": (ctypes.c_uint32, []),
 }
 
+# The calls that can fail with a system error. ctypes keeps the thread's errno
+# after each (use_errno) for get_errno(): the handle's udpLastError may hold
+# another thread's failure by then. Keeping it costs a call a lookup, so the
+# other calls come through a second handle on the library, which keeps none.
+_KEEP_ERRNO = ("udpBind", "udpSendTo", "udpRecvFrom", "udpRecvPoll")
+
 _lib: Optional[ctypes.CDLL] = None
 
 
 def load(path: Optional[str] = None) -> ctypes.CDLL:
     """Loads the library (once) and declares its eleven functions; answers the
-    CDLL. Without a path: the copy beside this module, else the system's."""
+    CDLL. Without a path: the copy beside this module, else the system's.
+    Once loaded, another path raises RuntimeError: one process holds one copy."""
     global _lib
-    if _lib is None:
-        if path is None:
-            beside = os.path.join(os.path.dirname(os.path.abspath(__file__)), LIBRARY_NAME)
-            path = beside if os.path.exists(beside) else LIBRARY_NAME
-        # use_errno: ctypes keeps the wait's errno for get_errno(), which tells
-        # an interrupted wait from a failed one. Keeping it costs every call a
-        # lookup, and the other calls store their error in the record: they
-        # come through a second handle on the same library, which keeps none.
-        lib = ctypes.CDLL(path, use_errno=True)
-        plain = ctypes.CDLL(path)
-        for name, (restype, argtypes) in _SIGNATURES.items():
-            function = getattr(lib if name == "udpRecvPoll" else plain, name)
-            function.restype = restype
-            function.argtypes = argtypes
-            setattr(lib, name, function)
-        _lib = lib
+    if _lib is not None:
+        if path is not None and os.path.abspath(path) != os.path.abspath(_lib._name):
+            raise RuntimeError("tidelink is loaded from %s already, not %s" % (_lib._name, path))
+        return _lib
+    if path is None:
+        beside = os.path.join(os.path.dirname(os.path.abspath(__file__)), LIBRARY_NAME)
+        path = beside if os.path.exists(beside) else LIBRARY_NAME
+    lib = ctypes.CDLL(path, use_errno=True)
+    plain = ctypes.CDLL(path)
+    for name, (restype, argtypes) in _SIGNATURES.items():
+        function = getattr(lib if name in _KEEP_ERRNO else plain, name)
+        function.restype = restype
+        function.argtypes = argtypes
+        setattr(lib, name, function)
+    _lib = lib
     return _lib
 
 
@@ -138,6 +147,20 @@ def _error(number: int, call: str) -> OSError:
 
 
 _clock = time.monotonic
+
+
+def _failed(call: str) -> OSError:
+    # Right after the failed call: ctypes kept this thread's errno for it.
+    return _error(ctypes.get_errno(), call)
+
+
+_SenderRecord = Tuple[Any, ctypes.c_uint64]
+
+
+def _sender_record() -> _SenderRecord:
+    # A pointer for the library to fill and the same 8 bytes as one integer.
+    endpoint = UdpEndPoint()
+    return ctypes.pointer(endpoint), ctypes.c_uint64.from_buffer(endpoint)
 
 
 def _closed() -> OSError:
@@ -171,6 +194,10 @@ class Socket:
     That costs two list operations a call and no lock. sendto, recvfrom_into
     and poll, the calls of a round trip, write the steps out rather than pay
     for one more frame (_call) a datagram.
+
+    Receives on several threads at once each take a sender record (and
+    recvfrom a buffer) of their own from a list, and put it back after: the
+    library writes the record with the interpreter's lock let go.
     """
 
     def __init__(self) -> None:
@@ -184,14 +211,12 @@ class Socket:
         self._owner: List[int] = [handle] if handle else []
         if not handle:
             raise OSError("udpCreate: the system refused a socket")
-        self._sender = UdpEndPoint()
-        self._sender_pointer = ctypes.pointer(self._sender)
-        self._sender_bits = ctypes.c_uint64.from_buffer(self._sender)
+        self._senders: List[_SenderRecord] = [_sender_record()]
+        self._buffers: List[bytearray] = []  # recvfrom's
         # The last of each, kept as one tuple that a thread replaces whole.
         self._sender_seen: Tuple[int, Address] = (0, ("0.0.0.0", 0))
         self._destination: Tuple[Optional[Address], UdpEndPoint] = (None, UdpEndPoint())
         self._into: Tuple[Any, Optional[ctypes.Array[ctypes.c_char]], int] = (None, None, 0)
-        self._buffer = bytearray()  # recvfrom's
 
     def __enter__(self) -> Socket:
         return self
@@ -255,7 +280,7 @@ class Socket:
     def bind(self, address: Address) -> None:
         """Binds to (host, port); port 0 lets the system choose. Then non-blocking."""
         if self._call(self._lib.udpBind, UdpEndPoint.from_address_tuple(address)) != 0:
-            raise _error(self._call(self._lib.udpLastError), "udpBind")
+            raise _failed("udpBind")
 
     def getsockname(self) -> Address:
         """The bound endpoint as the library learnt it; ("0.0.0.0", 0) before bind."""
@@ -265,7 +290,8 @@ class Socket:
 
     @property
     def last_error(self) -> int:
-        """The error number of the last failed bind, send or receive; 0 if none."""
+        """The error number of the last failed bind, send or receive; 0 if none.
+        With several threads on the socket, it may be another thread's."""
         return self._call(self._lib.udpLastError)
 
     def sendto(self, data: ReadableBuffer, address: Address) -> int:
@@ -284,7 +310,7 @@ class Socket:
                 raise _closed()
             sent: int = self._send(handle, data, len(data), destination[1])
             if sent < 0:
-                raise _error(self._lib.udpLastError(handle), "udpSendTo")
+                raise _failed("udpSendTo")
         finally:
             calls.pop()
             if self._handle is None:
@@ -295,11 +321,18 @@ class Socket:
         """One datagram, cut to bufsize bytes, and its sender: (bytes, (host, port))."""
         if bufsize < 0:
             raise ValueError("negative bufsize")
-        buffer = self._buffer
+        buffers = self._buffers
+        try:
+            buffer = buffers.pop()
+        except IndexError:
+            buffer = bytearray(bufsize)
         if len(buffer) < bufsize:
-            buffer = self._buffer = bytearray(bufsize)
-        count, sender = self.recvfrom_into(buffer if bufsize else bytearray(), bufsize)
-        return bytes(buffer[:count]), sender
+            buffer = bytearray(bufsize)
+        try:
+            count, sender = self.recvfrom_into(buffer if bufsize else bytearray(), bufsize)
+            return bytes(buffer[:count]), sender
+        finally:
+            buffers.append(buffer)
 
     def recvfrom_into(self, buffer: WriteableBuffer, nbytes: int = 0) -> Tuple[int, Address]:
         """Into a writable buffer (bytearray, memoryview...): (count, (host, port)).
@@ -312,21 +345,28 @@ class Socket:
         size = nbytes or into[2]
         if nbytes and not 0 < nbytes <= into[2]:
             raise ValueError("nbytes is negative or larger than the buffer")
+        senders = self._senders
+        try:
+            record = senders.pop()
+        except IndexError:
+            record = _sender_record()
         calls = self._calls
         calls.append(None)
         try:
             handle = self._handle
             if handle is None:
                 raise _closed()
-            count: int = self._receive(handle, into[1], size, self._sender_pointer)
+            count: int = self._receive(handle, into[1], size, record[0])
             if count < 0:
-                raise _error(self._lib.udpLastError(handle), "udpRecvFrom")
+                senders.append(record)
+                raise _failed("udpRecvFrom")
         finally:
             calls.pop()
             if self._handle is None:
                 self._release()
+        bits: int = record[1].value
+        senders.append(record)
         # Most datagrams come from the sender of the one before.
-        bits: int = self._sender_bits.value
         seen = self._sender_seen
         if seen[0] != bits:
             sender = UdpEndPoint.from_buffer_copy(ctypes.c_uint64(bits)).to_address_tuple()

@@ -1,5 +1,5 @@
 // The calls that need no handle.
-package tidelink;
+package io.github.tidelink;
 
 /** The platform's name, its error texts and its millisecond clock. */
 public final class Platform {

@@ -1,5 +1,5 @@
 // A failed call, with the system's error number and its text.
-package tidelink;
+package io.github.tidelink;
 
 import java.net.SocketException;
 

@@ -1,5 +1,5 @@
 // An IPv4 datagram socket over one library handle, closed exactly once.
-package tidelink;
+package io.github.tidelink;
 
 import java.net.SocketException;
 import java.nio.ByteBuffer;
@@ -8,11 +8,10 @@ import java.util.concurrent.TimeUnit;
 import java.util.concurrent.atomic.AtomicInteger;
 
 /**
- * The library leaves calls on one handle to the host to serialise: every
- * method but {@link #poll} holds the socket's lock, as they share the
- * handle's last error and the socket's scratch memory; the wait stores no
- * error, so it holds none and may run beside them. {@link #close} returns at
- * once from any thread: no call starts after it, and the library frees the
+ * Calls may overlap from several threads, as a DatagramChannel's may: one
+ * thread sending while others receive or poll. No call takes a lock: each
+ * failure carries the errno its own call left, and each receive fills the
+ * calling thread's own memory. {@link #close} returns at once from any thread: no call starts after it, and the library frees the
  * handle when the last call in flight returns; a wait in flight ends at its
  * own time-out, so the port stays bound until then. A closed socket throws
  * {@link ClosedChannelException}. Direct ByteBuffers go to the library as
@@ -25,10 +24,12 @@ public final class UdpSocket implements AutoCloseable {
     // In state: the count of calls in flight, and this bit once close() is asked for.
     private static final int CLOSED = 1 << 30;
 
+    // The sender's two ints and the direct buffer that heap buffers pass
+    // through: per thread, as a thread makes one call at a time, whichever socket.
+    private static final ThreadLocal<Scratch> SCRATCH = ThreadLocal.withInitial(Scratch::new);
+
     private final long handle;
     private final AtomicInteger state = new AtomicInteger();
-    private final int[] endpointOut = new int[2];
-    private ByteBuffer scratch = ByteBuffer.allocateDirect(2048);
 
     /**
      * An IPv4 datagram socket, not yet bound.
@@ -47,10 +48,11 @@ public final class UdpSocket implements AutoCloseable {
      * @throws java.io.IOException {@link UdpException} when the system
      *     refuses, e.g. EADDRINUSE; {@link ClosedChannelException} after {@link #close}
      */
-    public synchronized void bind(Endpoint local) throws java.io.IOException {
+    public void bind(Endpoint local) throws java.io.IOException {
         long h = enter();
         try {
-            if (TidelinkNative.udpBind(h, local.address(), local.port()) != 0) throw failure("udpBind", h);
+            long answer = TidelinkNative.udpBind(h, local.address(), local.port());
+            if ((int) answer != 0) throw failure("udpBind", answer);
         } finally {
             leave();
         }
@@ -62,23 +64,25 @@ public final class UdpSocket implements AutoCloseable {
      * @return the bound endpoint; 0.0.0.0:0 before a bind
      * @throws ClosedChannelException after {@link #close}
      */
-    public synchronized Endpoint localEndpoint() throws ClosedChannelException {
+    public Endpoint localEndpoint() throws ClosedChannelException {
+        int[] out = new int[2];
         long h = enter();
         try {
-            TidelinkNative.udpGetEndPoint(h, endpointOut);
+            TidelinkNative.udpGetEndPoint(h, out);
         } finally {
             leave();
         }
-        return readEndpoint();
+        return new Endpoint(out[0], out[1]);
     }
 
     /**
      * The socket's last stored error.
      *
-     * @return the error number of the last failed bind, send or receive; 0 if none
+     * @return the error number of the last failed bind, send or receive; 0 if
+     *     none; with several threads on the socket, possibly another thread's
      * @throws ClosedChannelException after {@link #close}
      */
-    public synchronized int lastError() throws ClosedChannelException {
+    public int lastError() throws ClosedChannelException {
         long h = enter();
         try {
             return TidelinkNative.udpLastError(h);
@@ -96,20 +100,21 @@ public final class UdpSocket implements AutoCloseable {
      * @throws java.io.IOException {@link UdpException} when the system
      *     refuses, e.g. EAGAIN with a full send buffer; {@link ClosedChannelException} after {@link #close}
      */
-    public synchronized int send(ByteBuffer src, Endpoint target) throws java.io.IOException {
+    public int send(ByteBuffer src, Endpoint target) throws java.io.IOException {
         int length = src.remaining();
         ByteBuffer data = src;
         int offset = src.position();
         if (!src.isDirect()) {
-            data = scratch(length);
+            data = SCRATCH.get().buffer(length);
             data.put(src.duplicate());
             offset = 0;
         }
         int sent;
         long h = enter();
         try {
-            sent = TidelinkNative.udpSendTo(h, data, offset, length, target.address(), target.port());
-            if (sent < 0) throw failure("udpSendTo", h);
+            long answer = TidelinkNative.udpSendTo(h, data, offset, length, target.address(), target.port());
+            sent = (int) answer;
+            if (sent < 0) throw failure("udpSendTo", answer);
         } finally {
             leave();
         }
@@ -128,21 +133,22 @@ public final class UdpSocket implements AutoCloseable {
      *     {@link ClosedChannelException} after {@link #close}
      * @throws java.nio.ReadOnlyBufferException for a read-only buffer
      */
-    public synchronized Endpoint receive(ByteBuffer dst) throws java.io.IOException {
+    public Endpoint receive(ByteBuffer dst) throws java.io.IOException {
         if (dst.isReadOnly()) throw new java.nio.ReadOnlyBufferException();
         int size = dst.remaining();
-        ByteBuffer target = dst.isDirect() ? dst : scratch(size);
-        int count, errorNumber = 0;
+        Scratch own = SCRATCH.get();
+        ByteBuffer target = dst.isDirect() ? dst : own.buffer(size);
+        long answer;
         long h = enter();
         try {
-            count = TidelinkNative.udpRecvFrom(h, target, dst.isDirect() ? dst.position() : 0, size, endpointOut);
-            if (count < 0) errorNumber = TidelinkNative.udpLastError(h);
+            answer = TidelinkNative.udpRecvFrom(h, target, dst.isDirect() ? dst.position() : 0, size, own.endpoint);
         } finally {
             leave();
         }
+        int count = (int) answer;
         if (count < 0) {
-            if (errorNumber == EAGAIN) return null;
-            throw new UdpException("udpRecvFrom", errorNumber);
+            if (errorNumber(answer) == EAGAIN) return null;
+            throw failure("udpRecvFrom", answer);
         }
         if (dst.isDirect()) {
             dst.position(dst.position() + count);
@@ -150,7 +156,7 @@ public final class UdpSocket implements AutoCloseable {
             target.limit(count);
             dst.put(target);
         }
-        return readEndpoint();
+        return new Endpoint(own.endpoint[0], own.endpoint[1]);
     }
 
     /**
@@ -176,8 +182,7 @@ public final class UdpSocket implements AutoCloseable {
                 int result = (int) answer;
                 if (result == 0) return true;
                 if (result == -3) return false;
-                int errorNumber = (int) (answer >>> 32);
-                if (errorNumber != EINTR) throw new UdpException("udpRecvPoll", errorNumber);
+                if (errorNumber(answer) != EINTR) throw failure("udpRecvPoll", answer);
                 // Rounded down, so the wait never ends early. After an interrupted
                 // zero wait the time is up.
                 if (left == 0) return false;
@@ -230,18 +235,24 @@ public final class UdpSocket implements AutoCloseable {
         if (state.decrementAndGet() == CLOSED) TidelinkNative.udpClose(handle);
     }
 
-    private UdpException failure(String call, long h) {
-        return new UdpException(call, TidelinkNative.udpLastError(h));
+    // The errno a failed call left, as TidelinkNative answers it.
+    private static int errorNumber(long answer) {
+        return (int) (answer >>> 32);
     }
 
-    private Endpoint readEndpoint() {
-        return new Endpoint(endpointOut[0], endpointOut[1]);
+    private static UdpException failure(String call, long answer) {
+        return new UdpException(call, errorNumber(answer));
     }
 
-    // Cleared, with room for size bytes.
-    private ByteBuffer scratch(int size) {
-        if (scratch.capacity() < size) scratch = ByteBuffer.allocateDirect(size);
-        scratch.clear();
-        return scratch;
+    private static final class Scratch {
+        final int[] endpoint = new int[2];
+        private ByteBuffer buffer = ByteBuffer.allocateDirect(2048);
+
+        // Cleared, with room for size bytes.
+        ByteBuffer buffer(int size) {
+            if (buffer.capacity() < size) buffer = ByteBuffer.allocateDirect(size);
+            buffer.clear();
+            return buffer;
+        }
     }
 }

@@ -1,5 +1,5 @@
 // An IPv4 endpoint as Java code holds it: immutable, port 0 to 65535.
-package tidelink;
+package io.github.tidelink;
 
 import java.net.Inet4Address;
 import java.net.InetAddress;

@@ -1,6 +1,6 @@
 // The eleven exports of libtidelink_android, called through the JNI library
 // libtidelink_jni, and the loading of both.
-package tidelink;
+package io.github.tidelink;
 
 import java.io.File;
 import java.io.IOException;
@@ -16,7 +16,10 @@ import java.nio.file.StandardCopyOption;
  * Raw calls. Handles are the record's address in a long (0 for none):
  * nothing here stops a double close or a call on a closed handle, which
  * {@link UdpSocket} does. Buffers are direct, with a byte offset; endpoints
- * go in as two ints and come out in an int[2], address then port.
+ * go in as two ints and come out in an int[2], address then port. The calls
+ * that can fail with a system error answer a long: the result in the low 32
+ * bits and, after -1, the errno the call left in the high 32 bits (EINTR when
+ * a signal interrupted the wait).
  */
 final class TidelinkNative {
     static final String LIBRARY = "tidelink_android";
@@ -83,21 +86,17 @@ final class TidelinkNative {
 
     static native long udpCreate();
 
-    static native int udpBind(long handle, int address, int port);
+    static native long udpBind(long handle, int address, int port);
 
     static native int udpGetEndPoint(long handle, int[] out);
 
     static native int udpLastError(long handle);
 
-    static native int udpSendTo(long handle, ByteBuffer buffer, int offset, int length, int address, int port);
+    static native long udpSendTo(long handle, ByteBuffer buffer, int offset, int length, int address, int port);
 
     /** Writes the sender into sender only when a datagram came. */
-    static native int udpRecvFrom(long handle, ByteBuffer buffer, int offset, int size, int[] sender);
+    static native long udpRecvFrom(long handle, ByteBuffer buffer, int offset, int size, int[] sender);
 
-    /**
-     * The result in the low 32 bits; after -1, errno (EINTR when a signal
-     * interrupted the wait) in the high 32 bits.
-     */
     static native long udpRecvPoll(long handle, int timeout);
 
     static native int udpClose(long handle);
