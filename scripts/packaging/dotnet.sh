@@ -28,6 +28,6 @@ done
 
 rm -f "$DIST/Tidelink.$VERSION.nupkg"
 dotnet pack "$ROOT/bindings/dotnet/Tidelink.csproj" -c Release -nologo -v quiet \
-    --artifacts-path "$work/artifacts" -p:TidelinkNatives="$work/natives" -o "$DIST" >&2
+    --artifacts-path "$work/artifacts" -p:TidelinkNatives="$work/natives" -p:TidelinkVersion="$VERSION" -o "$DIST" >&2
 [ -f "$DIST/Tidelink.$VERSION.nupkg" ] || { echo "dotnet: no Tidelink.$VERSION.nupkg written" >&2; exit 1; }
 echo "dotnet: Tidelink.$VERSION.nupkg with $(cd "$work/natives" && echo *)"
