@@ -11,6 +11,7 @@ import java.nio.ByteBuffer;
 import java.nio.file.Files;
 import java.nio.file.Path;
 import java.nio.file.StandardCopyOption;
+import java.util.Properties;
 
 /**
  * Raw calls. Handles are the record's address in a long (0 for none):
@@ -40,21 +41,23 @@ final class TidelinkNative {
 
     /**
      * The jar's folder for this JVM's platform, named as JNA names them, but
-     * chosen here from os.arch: JNA itself names 32-bit hard-float ARM
-     * linux-arm upstream and linux-armhf in Debian's build. Null on Android,
-     * where the app's own jniLibs hold both libraries.
+     * chosen by os.arch from the jar's folders.properties (written from the
+     * project's architecture table): JNA itself names 32-bit hard-float ARM
+     * linux-arm upstream and linux-armhf in Debian's build. Null without a
+     * jar's table, and on Android, where the app's own jniLibs hold both
+     * libraries.
      */
     private static String resourceFolder() {
         if ("dalvik".equalsIgnoreCase(System.getProperty("java.vm.name"))) return null;
         if (!"Linux".equals(System.getProperty("os.name"))) return null;
-        switch (System.getProperty("os.arch")) {
-            case "amd64": case "x86_64": return "linux-x86-64";
-            case "aarch64": return "linux-aarch64";
-            case "arm": return "linux-arm";
-            case "x86": case "i386": case "i486": case "i586": case "i686": return "linux-x86";
-            case "riscv64": return "linux-riscv64";
-            default: return null;
+        Properties folders = new Properties();
+        try (InputStream in = TidelinkNative.class.getResourceAsStream("folders.properties")) {
+            if (in == null) return null;
+            folders.load(in);
+        } catch (IOException e) {
+            return null;
         }
+        return folders.getProperty(System.getProperty("os.arch"));
     }
 
     /**
