@@ -48,8 +48,8 @@ class CallsAfterClose:
                     if name == "udpClose":
                         self._closed.add(args[0])
                     return function(*args)
-            restype, argtypes = tidelink._SIGNATURES[name]
-            self._made[name] = ctypes.CFUNCTYPE(restype, *argtypes, use_errno=True)(call)
+            signature: Any = tidelink._SIGNATURES[name]
+            self._made[name] = ctypes.CFUNCTYPE(signature[0], *signature[1], use_errno=True)(call)
         return self._made[name]
 
 

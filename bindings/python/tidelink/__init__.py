@@ -453,4 +453,4 @@ if _speedups is not None:
             lib = load()
             super().__init__(_addresses(lib), lib)
 
-    Socket = _AcceleratedSocket  # type: ignore[misc, assignment]
+    Socket = _AcceleratedSocket  # type: ignore[misc]
