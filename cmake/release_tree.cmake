@@ -1,9 +1,10 @@
 # Lays out in OUT what a release ships from the build tree BUILD: prefix/
 # (its install, stripped), debug/.build-id/<xx>/<rest>.debug (LIBRARY's
-# debug information, named by its build-id as gdb looks it up) and, with
+# debug information, named by its build-id as gdb looks it up), with
 # JNI on, jni/ (the Java binding's JNI library, its install component,
-# stripped). The packages are made from these files alone.
-#   cmake -DBUILD=... -DOUT=... -DLIBRARY=... -DREADELF=... -DOBJCOPY=... [-DJNI=ON] -P release_tree.cmake
+# stripped) and, with PYTHON on, python/ (the Python binding's accelerator,
+# _speedups.abi3.so, likewise). The packages are made from these files alone.
+#   cmake -DBUILD=... -DOUT=... -DLIBRARY=... -DREADELF=... -DOBJCOPY=... [-DJNI=ON] [-DPYTHON=ON] -P release_tree.cmake
 foreach(required BUILD OUT LIBRARY READELF OBJCOPY)
     if(NOT ${required})
         message(FATAL_ERROR "release_tree.cmake needs -D${required}=...")
@@ -15,6 +16,10 @@ execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD} --prefix ${OUT}/pref
     OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
 if(JNI)
     execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD} --prefix ${OUT}/jni --strip --component java
+        OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
+endif()
+if(PYTHON)
+    execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD} --prefix ${OUT}/python --strip --component python
         OUTPUT_QUIET COMMAND_ERROR_IS_FATAL ANY)
 endif()
 

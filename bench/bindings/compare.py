@@ -12,8 +12,8 @@ import sys
 # Each binding's own language's sockets, and its targets against them and
 # against C+thread.
 OWN = {"CoreCLR": "CoreCLR.own", "NativeAOT": "CoreCLR.own", "Mono": "Mono.own", "Java": "Java.own",
-       "Python": "Python.own"}
-OWN_TARGET = {"CoreCLR": 1.0, "NativeAOT": 1.0, "Mono": 1.0, "Java": 1.0, "Python": 1.3}
+       "Python": "Python.own", "Python.ctypes": "Python.own"}
+OWN_TARGET = {"CoreCLR": 1.0, "NativeAOT": 1.0, "Mono": 1.0, "Java": 1.0, "Python": 1.0, "Python.ctypes": 1.3}
 THREAD_TARGET = {"CoreCLR": 1.05, "NativeAOT": 1.05}
 CALLS_PER_ROUND_TRIP = 6
 
@@ -37,7 +37,7 @@ def main(rows_file, rounds, count, *chosen):
             print("round %d: %s %.1f ns per round trip%s" % (round_number, name, fields[0], clock), flush=True)
 
     median = {name: statistics.median(values) for name, values in times.items()}
-    print("\n%-12s %14s %6s %14s %14s %13s %10s" % ("row", "ns/round trip", "/C", "/C+thread", "/own sockets",
+    print("\n%-14s %14s %6s %14s %14s %13s %10s" % ("row", "ns/round trip", "/C", "/C+thread", "/own sockets",
                                                     "ns/call more", "ns/clock"))
     above = 0
     for name in names:
@@ -56,7 +56,7 @@ def main(rows_file, rounds, count, *chosen):
         more = "" if name in ("C", "C+thread") or name.endswith(".own") else \
             "%.0f" % ((ns - median["C"]) / CALLS_PER_ROUND_TRIP)
         clock = "%.1f" % statistics.median(clocks[name]) if clocks[name] else ""
-        print("%-12s %14.1f %6.2f %14s %14s %13s %10s%s" % (name, ns, ns / median["C"], cells[0], cells[1], more,
+        print("%-14s %14.1f %6.2f %14s %14s %13s %10s%s" % (name, ns, ns / median["C"], cells[0], cells[1], more,
                                                             clock, notes))
     print("(%s round trips of 64 bytes a repetition, median of 5 repetitions per run, median of %s runs; "
           "targets in brackets)" % (count, rounds))

@@ -1,6 +1,7 @@
 # The version the packaging hands over (TIDELINK_VERSION, as CMake reads it
 # from the header), also written into the package, and a wheel for the
-# library's platform that names no Python ABI.
+# library's platform tagged as the packaging says (TIDELINK_WHEEL_TAG):
+# py3-none with the ctypes binding alone, cp3N-abi3 with the accelerator.
 import os
 
 from setuptools import Distribution, setup
@@ -26,7 +27,8 @@ class LibraryDistribution(Distribution):
 class LibraryWheel(bdist_wheel):
     # --plat-name names the library's platform.
     def get_tag(self):
-        return "py3", "none", self.plat_name
+        python, abi = os.environ["TIDELINK_WHEEL_TAG"].split("-")
+        return python, abi, self.plat_name
 
 
 setup(version=os.environ["TIDELINK_VERSION"], distclass=LibraryDistribution,

@@ -37,15 +37,18 @@ native_prefix() {
     local arch=$1 preset=release-$1 build=$ROOT/build/release-$1
     if [ "$(cat "$build/run" 2>/dev/null)" != "$PACKAGE_RUN" ]; then
         need "$("$ARCHITECTURES" compiler "$arch")" >&2
+        local headers
+        headers=$(python_headers "$arch") || return 1
         mkdir -p "$build"
         rm -f "$build/CMakeCache.txt" "$build/run" "$build/tested-build-id"
         (
             cd "$ROOT"
             if [ -n "${PACKAGE_UNTESTED:-}" ]; then
-                cmake --preset "$preset" -DTIDELINK_BUILD_TESTS=OFF &&
+                cmake --preset "$preset" -DTIDELINK_BUILD_TESTS=OFF "-DTIDELINK_PYTHON_HEADERS=$headers" &&
                     cmake --build --preset "$preset" --target tidelink_release_tree
             else
-                cmake --preset "$preset" && cmake --build --preset "$preset" && ctest --preset "$preset"
+                cmake --preset "$preset" "-DTIDELINK_PYTHON_HEADERS=$headers" && cmake --build --preset "$preset" &&
+                    ctest --preset "$preset"
             fi
         ) >"$build/package.log" 2>&1 ||
             { tail -60 "$build/package.log" >&2; echo "$preset failed: $build/package.log" >&2; return 1; }
@@ -57,6 +60,33 @@ native_prefix() {
         echo "$PACKAGE_RUN" >"$build/run"
     fi
     echo "$build/release/prefix"
+}
+
+# The root of ARCH's CPython headers for the Python binding's accelerator,
+# when the wheels are among the parts (PACKAGE_PYTHON) and ARCH has one:
+# this machine's own ("/", Debian's python3-dev) or, for another
+# architecture, Debian's unpacked into build/python-headers/ (riscv64's from
+# Debian 13). Prints nothing when no accelerator is built.
+python_headers() {
+    local arch=$1 debian
+    [ -n "${PACKAGE_PYTHON:-}" ] && "$ARCHITECTURES" machine "$arch" >/dev/null || return 0
+    debian=$("$ARCHITECTURES" debian "$arch")
+    if [ "$debian" = "$(dpkg --print-architecture)" ]; then
+        need python3-dev >&2
+        echo /
+    else
+        "$ROOT/scripts/fetch-target-runtime" python-headers "$debian" "$ROOT/build/python-headers/$debian" >&2 &&
+            echo "$ROOT/build/python-headers/$debian"
+    fi
+}
+
+# The Python binding's accelerator built for ARCH (python_headers).
+native_speedups() {
+    local prefix
+    prefix=$(native_prefix "$1") || return 1
+    [ -f "$prefix/../python/_speedups.abi3.so" ] ||
+        { echo "no Python accelerator for $1: its build found no CPython headers" >&2; return 1; }
+    echo "$prefix/../python/_speedups.abi3.so"
 }
 
 native_library() {

@@ -12,7 +12,7 @@ import sys
 import threading
 import time
 import unittest
-from typing import Any, Callable, List, Set
+from typing import Any, Callable, Dict, List, Set
 
 LOOPBACK = ("127.0.0.1", 0)
 
@@ -20,24 +20,37 @@ LOOPBACK = ("127.0.0.1", 0)
 class CallsAfterClose:
     """Stands between a Socket and the library and counts the calls that come
     with a handle already given to udpClose; it answers those as the library
-    answers an invalid handle, rather than hand the library a freed record."""
+    answers an invalid handle, rather than hand the library a freed record.
+    Its calls are C functions (ctypes callbacks), so that the accelerator's
+    own calls from C come through it as well as ctypes'; each keeps the errno
+    of the library call it makes for its caller."""
+
+    HANDLE_CALLS = ("udpCreate", "udpBind", "udpGetEndPoint", "udpLastError", "udpSendTo", "udpRecvFrom",
+                    "udpRecvPoll", "udpClose")
 
     def __init__(self, lib: ctypes.CDLL) -> None:
-        self._lib, self._lock, self.count = lib, threading.Lock(), 0
+        self._lib, self._lock, self.count, self.calls = lib, threading.Lock(), 0, 0
         self._closed: Set[int] = set()
+        self._made: Dict[str, Any] = {}
 
-    def __getattr__(self, name: str) -> Callable[..., Any]:
-        function = getattr(self._lib, name)
+    def __getattr__(self, name: str) -> Any:
+        if name not in self.HANDLE_CALLS:
+            return getattr(self._lib, name)
+        if name not in self._made:
+            function = getattr(self._lib, name)
 
-        def call(*args: Any) -> Any:
-            with self._lock:
-                if args and args[0] in self._closed:
-                    self.count += 1
-                    return tidelink.UDP_ERROR_INVALID_HANDLE
-                if name == "udpClose":
-                    self._closed.add(args[0])
-                return function(*args)
-        return call
+            def call(*args: Any) -> Any:
+                with self._lock:
+                    self.calls += 1
+                    if args and args[0] in self._closed:
+                        self.count += 1
+                        return tidelink.UDP_ERROR_INVALID_HANDLE
+                    if name == "udpClose":
+                        self._closed.add(args[0])
+                    return function(*args)
+            signature: Any = tidelink._SIGNATURES[name]
+            self._made[name] = ctypes.CFUNCTYPE(signature[0], *signature[1], use_errno=True)(call)
+        return self._made[name]
 
 
 class Binding(unittest.TestCase):
@@ -190,8 +203,17 @@ class Binding(unittest.TestCase):
         with self.assertRaises(RuntimeError):
             tidelink.load(os.path.join(os.path.dirname(lib._name), "elsewhere", "libtidelink_android.so"))
 
+    def test_the_accelerator_serves_where_it_imports_unless_ctypes_is_asked_for(self) -> None:
+        folder = os.path.dirname(os.path.abspath(tidelink.__file__))
+        carried = any(name.startswith("_speedups.") and name.endswith(".so") for name in os.listdir(folder))
+        asked = os.environ.get("TIDELINK_PURE_PYTHON", "") not in ("", "0")
+        expected = carried and not asked and sys.implementation.name == "cpython" and sys.version_info >= (3, 11)
+        with tidelink.Socket() as s:
+            in_c = any(kind.__module__ == "tidelink._speedups" for kind in type(s).__mro__)
+        self.assertEqual((tidelink.ACCELERATED, in_c), (expected, expected))
+
     def test_close_racing_a_receiver_lets_no_call_reach_the_library_after_it(self) -> None:
-        late = stuck = 0
+        late = stuck = unseen = 0
         lib = tidelink.load()
         for _ in range(400):
             # Every library call of this socket, from udpCreate on, goes through calls.
@@ -217,7 +239,9 @@ class Binding(unittest.TestCase):
             reader.join(5)
             stuck += reader.is_alive()
             late += calls.count
-        self.assertEqual((late, stuck), (0, 0), "calls after udpClose in 400 races, readers left running")
+            unseen += calls.calls < 3  # udpCreate, udpBind, udpClose at least
+        self.assertEqual((late, stuck, unseen), (0, 0, 0),
+                         "calls after udpClose in 400 races, readers left running, sockets whose calls went past")
 
     def test_close_during_a_long_wait_returns_at_once_and_the_port_is_freed_when_it_ends(self) -> None:
         s = tidelink.Socket()

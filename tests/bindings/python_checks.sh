@@ -8,9 +8,11 @@ here=$(mktemp -d)
 trap 'rm -rf "$here"' EXIT
 cd "$here"  # where no folder can pass for a module Python imports
 twine check --strict "$wheels"/*.whl
-# The wheels differ only in their library: the package of the first stands
-# for all, checked against the oldest Python it claims.
-set -- "$wheels"/*.whl
+# The wheels differ only in their library and whether the accelerator is
+# there: the package of the first abi3 one stands for all, checked against
+# the oldest Python it claims.
+set -- "$wheels"/*-abi3-*.whl
+[ -f "$1" ] || set -- "$wheels"/*.whl
 python3 -m zipfile -e "$1" "$here/package"
 # The version the package says is the one its wheel is named for.
 version=$(basename "$1" | cut -d- -f2)

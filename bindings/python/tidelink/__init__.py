@@ -20,6 +20,11 @@ any thread while others use it: close() returns at once, no call starts
 after it, and the library frees the socket when the last call in flight
 returns (a wait in flight runs to its own time-out, so the port stays bound
 until then).
+
+On CPython 3.11 and later the wheel's accelerator, tidelink._speedups, makes
+those calls in C, on the same library; elsewhere, or with the environment
+variable TIDELINK_PURE_PYTHON set to 1 when the package is imported, they go
+through ctypes. ACCELERATED says which. The API is the same either way.
 """
 from __future__ import annotations
 
@@ -40,7 +45,8 @@ except ImportError:  # run from the source tree: the package build writes _versi
     __version__ = "0+source"
 
 __all__ = ["UdpEndPoint", "Socket", "Address", "load", "platform", "error_string", "milliseconds",
-           "UDP_ERROR_SYSTEM", "UDP_ERROR_INVALID_HANDLE", "UDP_ERROR_TIMEOUT", "LOOPBACK", "__version__"]
+           "UDP_ERROR_SYSTEM", "UDP_ERROR_INVALID_HANDLE", "UDP_ERROR_TIMEOUT", "LOOPBACK", "ACCELERATED",
+           "__version__"]
 
 Address = Tuple[str, int]
 """An IPv4 endpoint as the socket module writes it: ("a.b.c.d", port)."""
@@ -408,3 +414,43 @@ class Socket:
             calls.pop()
             if self._handle is None:
                 self._release()
+
+
+def _accelerator() -> Any:
+    # The C Socket's module, unless the ctypes one is asked for or it does not
+    # import: another interpreter, a CPython older than its floor, a wheel
+    # without it.
+    if os.environ.get("TIDELINK_PURE_PYTHON", "") not in ("", "0"):
+        return None
+    try:
+        from . import _speedups
+    except ImportError:
+        return None
+    return _speedups
+
+
+_speedups = _accelerator()
+ACCELERATED = _speedups is not None
+"""True when Socket makes its calls through the accelerator, False through ctypes."""
+
+if _speedups is not None:
+    _functions: Tuple[Any, Tuple[int, ...]] = (None, ())
+
+    def _addresses(lib: ctypes.CDLL) -> Tuple[int, ...]:
+        # The accelerator's calls are load()'s library's functions, by address.
+        global _functions
+        if _functions[0] is not lib:
+            _functions = (lib, tuple(ctypes.cast(getattr(lib, name), ctypes.c_void_p).value or 0
+                                     for name in _speedups.CALLS))
+        return _functions[1]
+
+    class _AcceleratedSocket(_speedups.Socket):  # type: ignore[misc, name-defined]
+        __doc__ = Socket.__doc__
+        __slots__ = ()
+
+        def __init__(self) -> None:
+            """Creates the socket; OSError when the system refuses one."""
+            lib = load()
+            super().__init__(_addresses(lib), lib)
+
+    Socket = _AcceleratedSocket  # type: ignore[misc]
