@@ -8,16 +8,20 @@ target_compile_options(tidelink_hardening INTERFACE
     -D_FORTIFY_SOURCE=2
     $<$<OR:$<CONFIG:Debug>,$<STREQUAL:$<CONFIG>,>>:-Og>)
 
-# How each shared object that ships links: no undefined symbols (so a stray
-# use of the C++ runtime fails the link rather than becoming a dependency),
-# only the libraries it uses, a stack that is not executable, relocations
-# read-only once loaded, and a build-id, which names its separate debug
-# information in a release. 64-bit Android devices may run with 16 KB pages,
-# and there a library loads only if its segments are aligned to 16 KB; the
-# linkers' defaults differ.
-add_library(tidelink_shared_object INTERFACE)
-target_link_options(tidelink_shared_object INTERFACE
-    -Wl,--no-undefined -Wl,--as-needed -Wl,-z,noexecstack -Wl,-z,relro -Wl,-z,now -Wl,--build-id=sha1)
+# How each shared object that ships links: only the libraries it uses, a
+# stack that is not executable, relocations read-only once loaded, and a
+# build-id, which names its separate debug information in a release. 64-bit
+# Android devices may run with 16 KB pages, and there a library loads only if
+# its segments are aligned to 16 KB; the linkers' defaults differ.
+add_library(tidelink_linking INTERFACE)
+target_link_options(tidelink_linking INTERFACE
+    -Wl,--as-needed -Wl,-z,noexecstack -Wl,-z,relro -Wl,-z,now -Wl,--build-id=sha1)
 if(CMAKE_SIZEOF_VOID_P EQUAL 8)
-    target_link_options(tidelink_shared_object INTERFACE -Wl,-z,max-page-size=16384)
+    target_link_options(tidelink_linking INTERFACE -Wl,-z,max-page-size=16384)
 endif()
+# The libraries also link with no undefined symbols, so that a stray use of
+# the C++ runtime fails the link rather than becoming a dependency (a Python
+# extension cannot: the interpreter provides the C API's symbols).
+add_library(tidelink_shared_object INTERFACE)
+target_link_libraries(tidelink_shared_object INTERFACE tidelink_linking)
+target_link_options(tidelink_shared_object INTERFACE -Wl,--no-undefined)
