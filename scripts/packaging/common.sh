@@ -80,26 +80,26 @@ python_headers() {
     fi
 }
 
-# The Python binding's accelerator built for ARCH (python_headers).
-native_speedups() {
+# release_file ARCH FILE WHY: FILE of ARCH's release tree, or a failure
+# saying it is missing and why.
+release_file() {
     local prefix
     prefix=$(native_prefix "$1") || return 1
-    [ -f "$prefix/../python/_speedups.abi3.so" ] ||
-        { echo "no Python accelerator for $1: its build found no CPython headers" >&2; return 1; }
-    echo "$prefix/../python/_speedups.abi3.so"
+    [ -f "$prefix/../$2" ] || { echo "no ${2##*/} for $1: $3" >&2; return 1; }
+    echo "$prefix/../$2"
+}
+
+# The Python binding's accelerator built for ARCH (python_headers).
+native_speedups() {
+    release_file "$1" python/_speedups.abi3.so "its build found no CPython headers"
 }
 
 native_library() {
-    local prefix
-    prefix=$(native_prefix "$1") && echo "$prefix/lib/libtidelink_android.so"
+    release_file "$1" prefix/lib/libtidelink_android.so "its release build failed"
 }
 
 native_jni_library() {
-    local prefix
-    prefix=$(native_prefix "$1") || return 1
-    [ -f "$prefix/../jni/lib/libtidelink_jni.so" ] ||
-        { echo "no JNI library for $1: its build found no jni.h (Debian: default-jdk-headless)" >&2; return 1; }
-    echo "$prefix/../jni/lib/libtidelink_jni.so"
+    release_file "$1" jni/lib/libtidelink_jni.so "its build found no jni.h (Debian: default-jdk-headless)"
 }
 
 # The release tests' ELF checks on a library built elsewhere (Android's,
