@@ -56,8 +56,8 @@ if [ -n "$promised" ]; then
     echo "ok   needs GLIBC_2.${needed:-0}, tagged manylinux_2_$promised"
 fi
 if [ -f "$speedups" ]; then
-    others=$(readelf -d "$speedups" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p' | grep -v '^libc\.so\.6$' | grep -v '^ld-linux' || true)
-    [ -z "$others" ] || { echo "FAIL: the accelerator needs $others" >&2; exit 1; }
+    cmake -DREADELF=readelf "-DLIBRARY=$speedups" -DCHECK=needed \
+        -P "$(dirname "$0")/../../cmake/check_elf.cmake" || { echo "FAIL: the accelerator needs more" >&2; exit 1; }
 fi
 
 cd "$here"
